@@ -1,0 +1,153 @@
+// Byte streams: the base stream, buffered file stream, memory stream, ANSI
+// string stream and the discarding null stream.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace za {
+
+enum TSeekOrigin : uint8_t { soBeginning = 0, soCurrent = 1, soEnd = 2 };
+
+// File-open mode words. The low nibble is the access, the next one the
+// sharing; fmCreate creates the file, replacing an existing one.
+constexpr uint16_t fmOpenRead = 0x0000;
+constexpr uint16_t fmOpenWrite = 0x0001;
+constexpr uint16_t fmOpenReadWrite = 0x0002;
+constexpr uint16_t fmShareCompat = 0x0000;
+constexpr uint16_t fmShareExclusive = 0x0010;
+constexpr uint16_t fmShareDenyWrite = 0x0020;
+constexpr uint16_t fmShareDenyRead = 0x0030;
+constexpr uint16_t fmShareDenyNone = 0x0040;
+constexpr uint16_t fmCreate = 0xFF00;
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+    TStream() = default;
+    TStream(const TStream&) = delete;
+    TStream& operator=(const TStream&) = delete;
+
+    // Reads up to count bytes; returns the number read (0 at the end).
+    virtual int64_t Read(void* buffer, int64_t count) = 0;
+    // Writes up to count bytes; returns the number written.
+    virtual int64_t Write(const void* buffer, int64_t count) = 0;
+    // Moves the position; returns the new position.
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+    virtual int64_t Size();
+    virtual void SetSize(int64_t newSize) = 0;
+
+    int64_t Position() { return Seek(0, soCurrent); }
+    void SetPosition(int64_t pos) { Seek(pos, soBeginning); }
+
+    // Exactly count bytes or EReadError / EWriteError.
+    void ReadBuffer(void* buffer, int64_t count);
+    void WriteBuffer(const void* buffer, int64_t count);
+    // Copies count bytes from source (count 0: the whole source from its start).
+    int64_t CopyFrom(TStream& source, int64_t count);
+};
+
+// Buffered file stream. Open modes (see Files.h for how names map to POSIX):
+//  fmCreate (65280)            create or truncate, read-write;
+//  fmOpenReadWrite|DenyWrite (34) read-write; takes an exclusive advisory lock,
+//                              so a second opener that denies writers fails;
+//  fmOpenRead|DenyNone (64)    read-only; takes a shared advisory lock only if
+//                              no exclusive one is held, never fails because of locks.
+// Advisory locks (flock) only bind processes that also ask for them.
+class TFileStream : public TStream {
+public:
+    TFileStream(const std::u16string& fileName, uint16_t mode);
+    ~TFileStream() override;
+
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override;
+    void SetSize(int64_t newSize) override;
+
+    // Writes pending buffered data and asks the system to put it on disk.
+    void Flush();
+    const std::u16string& FileName() const { return FFileName; }
+    int Handle() const { return FHandle; }
+
+private:
+    void FlushWriteBuffer();
+    void DropReadBuffer();
+
+    std::u16string FFileName;
+    int FHandle = -1;
+    int64_t FPos = 0;      // logical position
+    int64_t FFilePos = 0;  // position of the descriptor
+    std::vector<uint8_t> FBuf;
+    int64_t FBufStart = 0; // file offset of FBuf[0]
+    size_t FBufLen = 0;    // valid bytes in FBuf (read mode)
+    size_t FDirty = 0;     // pending bytes in FBuf (write mode)
+    bool FWriting = false;
+};
+
+class TMemoryStream : public TStream {
+public:
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return static_cast<int64_t>(FData.size()); }
+    void SetSize(int64_t newSize) override;
+
+    void Clear();
+    const uint8_t* Memory() const { return FData.data(); }
+    uint8_t* Memory() { return FData.data(); }
+    std::vector<uint8_t>& Data() { return FData; }
+    void LoadFromFile(const std::u16string& fileName);
+    void SaveToFile(const std::u16string& fileName);
+
+private:
+    std::vector<uint8_t> FData;
+    int64_t FPos = 0;
+};
+
+// Memory stream over an 8-bit (ANSI) string.
+class TStringStream : public TStream {
+public:
+    explicit TStringStream(std::string data = {}) : FData(std::move(data)) {}
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return static_cast<int64_t>(FData.size()); }
+    void SetSize(int64_t newSize) override;
+    const std::string& DataString() const { return FData; }
+
+private:
+    std::string FData;
+    int64_t FPos = 0;
+};
+
+// Read-only view of caller memory (used to open archives held in memory).
+class TReadOnlyMemoryStream : public TStream {
+public:
+    TReadOnlyMemoryStream(const void* data, size_t size)
+        : FData(static_cast<const uint8_t*>(data)), FSize(static_cast<int64_t>(size)) {}
+    int64_t Read(void* buffer, int64_t count) override;
+    int64_t Write(const void* buffer, int64_t count) override; // writes nothing, returns 0
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t Size() override { return FSize; }
+    void SetSize(int64_t newSize) override; // raises EWriteError
+
+private:
+    const uint8_t* FData;
+    int64_t FSize;
+    int64_t FPos = 0;
+};
+
+// Accepts everything and stores nothing: reads report the requested count
+// without touching the buffer, writes report the full count, seeking always
+// returns 0 and setting the size does nothing.
+class TNullStream : public TStream {
+public:
+    int64_t Read(void*, int64_t count) override { return count; }
+    int64_t Write(const void*, int64_t count) override { return count; }
+    int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
+    void SetSize(int64_t) override {}
+};
+
+} // namespace za
