@@ -5,7 +5,8 @@
 
 namespace za {
 
-Exception::Exception(std::u16string message) : FMessage(std::move(message)), FWhat(ToUtf8(FMessage)) {}
+Exception::Exception(std::u16string message)
+    : FMessage(std::move(message)), FWhat(ToUtf8(FMessage)) {}
 
 void Exception::SetMessage(std::u16string message) {
     FMessage = std::move(message);

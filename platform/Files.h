@@ -10,7 +10,11 @@
 //  - a drive prefix without a separator ("C:a.txt") is relative to the
 //    current directory;
 //  - "\\server\share\p" becomes "//server/share/p";
-//  - "/" in an engine path is kept as a separator.
+//  - "/" in an engine path is kept as a separator;
+//  - the long-path prefix "\\?\" is dropped ("\\?\UNC\server\share" is
+//    "\\server\share").
+// FromNativePath turns "/" into "\" and gives a path below a ZA_DRIVE_<LETTER>
+// folder its drive back ("X:\..."); other absolute paths stay drive-less.
 // Names are UTF-16 in the engine and UTF-8 on the file system.
 #pragma once
 
@@ -72,7 +76,15 @@ std::u16string GetCurrentDir();
 bool SetCurrentDir(const std::u16string& dir);
 
 // Drive type of the drive that holds the path.
-enum TDriveType : uint8_t { dtUnknown = 0, dtNoRootDir = 1, dtRemovable = 2, dtFixed = 3, dtRemote = 4, dtCDRom = 5, dtRamDisk = 6 };
+enum TDriveType : uint8_t {
+    dtUnknown = 0,
+    dtNoRootDir = 1,
+    dtRemovable = 2,
+    dtFixed = 3,
+    dtRemote = 4,
+    dtCDRom = 5,
+    dtRamDisk = 6
+};
 TDriveType GetDriveType(const std::u16string& path);
 // "A:" or "B:" (any case), or a drive the system reports as removable.
 bool IsRemovableDrive(const std::u16string& path);
@@ -82,6 +94,7 @@ int64_t DiskFree(const std::u16string& path);
 std::u16string GetVolumeLabel(const std::u16string& path);
 
 // Unique name for a new temporary file in a folder, e.g. "dir\~za1234.tmp".
+// The file is created empty to claim the name; "" when that is impossible.
 std::u16string MakeTempFileName(const std::u16string& dir, const std::u16string& prefix);
 
 } // namespace za

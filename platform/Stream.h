@@ -54,7 +54,17 @@ public:
 //                              so a second opener that denies writers fails;
 //  fmOpenRead|DenyNone (64)    read-only; takes a shared advisory lock only if
 //                              no exclusive one is held, never fails because of locks.
-// Advisory locks (flock) only bind processes that also ask for them.
+// Advisory locks (flock) only bind processes that also ask for them; they
+// belong to the open file, so two streams of one process exclude each other too.
+// Other combinations: access = low nibble (read, write, read-write); sharing:
+// compat takes no lock, exclusive and deny-read take an exclusive lock,
+// deny-write an exclusive lock when writing and a shared one when reading
+// (failing on a conflict), deny-none a shared lock when free (never failing).
+// fmCreate may be combined with a sharing nibble; it truncates only after the
+// lock was granted.
+// Writes are buffered: an error of a deferred write-out shows at the next
+// Write (which then reports 0 bytes and keeps the data), at Flush, Seek, Read
+// or SetSize (EWriteError); at destruction it can no longer be reported.
 class TFileStream : public TStream {
 public:
     TFileStream(const std::u16string& fileName, uint16_t mode);
@@ -66,10 +76,14 @@ public:
     int64_t Size() override;
     void SetSize(int64_t newSize) override;
 
-    // Writes pending buffered data and asks the system to put it on disk.
+    // Writes pending buffered data and asks the system to put it on disk;
+    // EWriteError when that fails.
     void Flush();
     const std::u16string& FileName() const { return FFileName; }
-    int Handle() const { return FHandle; }
+    // The descriptor, brought up to date first: pending buffered writes are
+    // written out, read-ahead is dropped and its offset is set to Position().
+    // (So FileSetDate(Handle(), ...) is not undone by a later write-out.)
+    int Handle() const;
 
 private:
     void FlushWriteBuffer();
@@ -77,13 +91,14 @@ private:
 
     std::u16string FFileName;
     int FHandle = -1;
-    int64_t FPos = 0;      // logical position
-    int64_t FFilePos = 0;  // position of the descriptor
+    int64_t FPos = 0;     // logical position
+    int64_t FFilePos = 0; // position of the descriptor
     std::vector<uint8_t> FBuf;
     int64_t FBufStart = 0; // file offset of FBuf[0]
     size_t FBufLen = 0;    // valid bytes in FBuf (read mode)
     size_t FDirty = 0;     // pending bytes in FBuf (write mode)
     bool FWriting = false;
+    bool FReadOnly = false; // opened for reading only: writes report 0 at once
 };
 
 class TMemoryStream : public TStream {

@@ -1,0 +1,61 @@
+// Helpers of the archive object's tests: a scratch folder that is the
+// current directory for the test, and whole-file reads and writes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Files.h"
+#include "platform/Path.h"
+
+namespace za::test {
+
+inline std::string ReadNative(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteNative(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Every test runs in a fresh folder below the system's temp folder, which is
+// also the current directory, so relative engine paths like "res\gsm.zip"
+// land in it.
+class ScratchDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/za_archiver_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        FDir = tmpl;
+        char cwd[4096];
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        FOldCwd = cwd;
+        ASSERT_EQ(chdir(FDir.c_str()), 0);
+    }
+    void TearDown() override {
+        if (!FOldCwd.empty()) {
+            EXPECT_EQ(chdir(FOldCwd.c_str()), 0);
+        }
+        if (!FDir.empty()) {
+            const std::string cmd = "chmod -R u+w '" + FDir + "' && rm -rf '" + FDir + "'";
+            EXPECT_EQ(std::system(cmd.c_str()), 0);
+        }
+    }
+    // A native path inside the scratch folder.
+    std::string Native(const std::string& rel) const { return FDir + "/" + rel; }
+    void MakeDir(const std::string& rel) const { ASSERT_EQ(mkdir(Native(rel).c_str(), 0755), 0); }
+
+    std::string FDir;
+    std::string FOldCwd;
+};
+
+} // namespace za::test
