@@ -11,8 +11,12 @@ void TUpdateArchiver::ResetTally() {
 
 void TUpdateArchiver::DoOverallProgress(double Progress, TZAProcessOperation Operation,
                                         TZAProgressPhase ProgressPhase, bool& Cancel) {
-    if (ProgressPhase == ppStart && Operation == poExtract) {
-        ResetTally();
+    if (Operation == poExtract) {
+        if (ProgressPhase == ppStart) {
+            ResetTally();
+        }
+        // The run counts its tagged entries before it starts; the closing
+        // event of the run (also sent after an abort) settles the number.
         FSelected = FProcessedFileCount;
     }
     TZipArchiver::DoOverallProgress(Progress, Operation, ProgressPhase, Cancel);

@@ -2,8 +2,8 @@
 // keeps a tally of what one extraction run did with its entries, so that the
 // Update command can tell a complete update from an incomplete one.
 //
-// The tally follows the component's own reports: the run's opening overall
-// event gives the number of selected entries, a file's closing progress event
+// The tally follows the component's own reports: the run's overall events
+// give the number of selected entries, a file's closing progress event
 // marks an entry as done, and the password dispatcher says when the user
 // chose to skip the current entry (an entry skipped that way still sends its
 // closing event, but its file is not written).

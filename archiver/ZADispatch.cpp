@@ -27,7 +27,8 @@ constexpr const char16_t* SInsertDisk = u"Please insert disk #%d";
 constexpr const char16_t* SDiskFull =
     u"Disk is full. Required free space: %d bytes, but available only: %d bytes. Clean the "
     u"disk or find another blank disk";
-constexpr const char16_t* SFileProcessingError = u"%s. File processing error, possibly disk is full";
+constexpr const char16_t* SFileProcessingError =
+    u"%s. File processing error, possibly disk is full";
 
 // Native error numbers the dispatchers act on.
 constexpr int32_t NativeVolumeRequestCancelled = 45;
@@ -50,8 +51,8 @@ void TZABaseArchiver::DoOverallProgress(double Progress, TZAProcessOperation Ope
 }
 
 void TZABaseArchiver::DoFileProgress(const std::u16string& FileName, double Progress,
-                                     TZAProcessOperation Operation,
-                                     TZAProgressPhase ProgressPhase, bool& Cancel) {
+                                     TZAProcessOperation Operation, TZAProgressPhase ProgressPhase,
+                                     bool& Cancel) {
     if (FOnFileProgress) {
         FOnFileProgress(this, SlashesToBackslashes(FileName), Progress, Operation, ProgressPhase,
                         Cancel);
@@ -75,8 +76,9 @@ void TZABaseArchiver::DoConfirmOverwrite(const std::u16string& SourceFileName,
         return;
     }
     Confirm = false;
-    const TModalResult answer = MessageDlg(Format(SConfirmOverwrite, {DestFileName, SourceFileName}),
-                                           mtConfirmation, mbYesNoNoToAllYesToAll);
+    const TModalResult answer =
+        MessageDlg(Format(SConfirmOverwrite, {DestFileName, SourceFileName}), mtConfirmation,
+                   mbYesNoNoToAllYesToAll);
     switch (answer) {
     case mrYes:
         Confirm = true;
@@ -159,8 +161,8 @@ TZAAction TZABaseArchiver::ProcessWithFailureProtocol(const std::u16string& file
             attempt();
             return fxaIgnore;
         } catch (const EZAException& e) {
-            DoProcessFileFailure(fileName, operation, e.NativeError(), e.ErrorCode(),
-                                 e.Message(), action);
+            DoProcessFileFailure(fileName, operation, e.NativeError(), e.ErrorCode(), e.Message(),
+                                 action);
         }
         if (action != fxaRetry) {
             return action == fxaAbort ? fxaAbort : fxaIgnore;
@@ -244,15 +246,14 @@ void TZABaseArchiver::DoDiskFull(int32_t VolumeNumber, const std::u16string& Vol
 }
 
 void TZABaseArchiver::DoProcessVolumeFailure(TZAProcessOperation Operation, int32_t VolumeNumber,
-                                             const std::u16string& VolumeFileName,
-                                             bool& Cancel) {
+                                             const std::u16string& VolumeFileName, bool& Cancel) {
     if (FOnProcessVolumeFailure) {
         FOnProcessVolumeFailure(this, Operation, VolumeNumber, VolumeFileName, Cancel);
     }
 }
 
-void TZABaseArchiver::DoStoreFile(std::u16string& FileName, int32_t& FileAttr,
-                                  std::string& Comment, const std::u16string& OriginalFileName) {
+void TZABaseArchiver::DoStoreFile(std::u16string& FileName, int32_t& FileAttr, std::string& Comment,
+                                  const std::u16string& OriginalFileName) {
     if (FOnStoreFile) {
         FileName = SlashesToBackslashes(FileName);
         FOnStoreFile(this, FileName, FileAttr, Comment, OriginalFileName);

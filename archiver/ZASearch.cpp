@@ -40,7 +40,8 @@ void FillSearchResult(const TDirItem& item, TZAArchiveItem& F) {
     const size_t nameStart = path.find_last_of(u"\\:");
     F.FileName = nameStart == std::u16string::npos ? path : path.substr(nameStart + 1);
     const size_t folderEnd = path.rfind(u'\\');
-    F.StoredPath = folderEnd == std::u16string::npos ? std::u16string() : path.substr(0, folderEnd + 1);
+    F.StoredPath =
+        folderEnd == std::u16string::npos ? std::u16string() : path.substr(0, folderEnd + 1);
     F.CompressedSize = item.EffectiveCompSize();
     F.UncompressedSize = item.EffectiveUncompSize();
     if (F.UncompressedSize > 0) {
@@ -88,10 +89,10 @@ bool TZABaseArchiver::EntryMatchesMasks(int32_t Index, const TZAArchiveItem& F) 
     if (!result) {
         const std::u16string backslashed = ReplaceChar(name, u'/', u'\\');
         const size_t p = backslashed.rfind(u'\\');
-        result = MatchesMask(
-            p == std::u16string::npos ? std::u16string_view(backslashed)
-                                      : std::u16string_view(backslashed).substr(p + 1),
-            mask);
+        result =
+            MatchesMask(p == std::u16string::npos ? std::u16string_view(backslashed)
+                                                  : std::u16string_view(backslashed).substr(p + 1),
+                        mask);
     }
     if (result && MatchesMask(name, F.Handle.ExclusionMask)) {
         result = false;
@@ -115,7 +116,8 @@ bool TZABaseArchiver::FindNextEntry(TZAArchiveItem& F) {
             if (restrictFolder && EntryFolder(item.Name) != maskFolder) {
                 continue;
             }
-            if (EntryMatchesMasks(i, F) && AttributesMatch(item.CentralDir.externalAttr, h.FFindAttr)) {
+            if (EntryMatchesMasks(i, F) &&
+                AttributesMatch(item.CentralDir.externalAttr, h.FFindAttr)) {
                 found = i;
                 break;
             }

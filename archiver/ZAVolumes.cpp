@@ -30,7 +30,8 @@ void TZABaseArchiver::MakeVolumeFileName(std::u16string& Name, int32_t VolumeNum
     const std::u16string ext = ExtractFileExt(FFileName);
     const std::u16string fileName = ExtractFileName(FFileName);
     const std::u16string base = fileName.substr(0, fileName.size() - ext.size());
-    const bool sfx = (DMHandle && DMHandle->StubSize() != 0) || !FSFXStub.empty() || ContainsExe(ext);
+    const bool sfx =
+        (DMHandle && DMHandle->StubSize() != 0) || !FSFXStub.empty() || ContainsExe(ext);
     const int64_t n = int64_t{VolumeNumber} + 1;
 
     auto form = [&](bool advanced) -> std::u16string {
@@ -117,8 +118,9 @@ void TZABaseArchiver::OpenVolume(const TZAVolumeNumberInfo& volume) {
             throw EZAException(NativeVolumeRequestCancelled, this);
         }
         const int64_t free = DiskFree(name);
-        const bool roomy = free < 0 || (free > MinFreeForNewVolume &&
-                                        (FSpanningMode != smSpanning || limit <= 0 || free >= limit));
+        const bool roomy =
+            free < 0 || (free > MinFreeForNewVolume &&
+                         (FSpanningMode != smSpanning || limit <= 0 || free >= limit));
         if (roomy) {
             break;
         }

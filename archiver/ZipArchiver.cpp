@@ -104,7 +104,9 @@ TZABaseArchiver::TZABaseArchiver(TComponent* AOwner) : TComponent(AOwner) {
     FUnicodeFilenames = false;
 }
 
-TZABaseArchiver::~TZABaseArchiver() { CloseArchive(); }
+TZABaseArchiver::~TZABaseArchiver() {
+    CloseArchive();
+}
 
 TZipArchiver::TZipArchiver(TComponent* AOwner) : TZABaseArchiver(AOwner) {
     isZIPFormat = true;
@@ -115,7 +117,9 @@ TZipArchiver::TZipArchiver(TComponent* AOwner) : TZABaseArchiver(AOwner) {
 
 TZipArchiver::~TZipArchiver() = default;
 
-void TZipArchiver::SetPassword(const std::string& Value) { FPassword = Value; }
+void TZipArchiver::SetPassword(const std::string& Value) {
+    FPassword = Value;
+}
 
 void TZipArchiver::UpdateCompressionMethod() {
     FCompressionMethod = FCompressionMode != 0 ? 8 : 0;
@@ -124,9 +128,13 @@ void TZipArchiver::UpdateCompressionMethod() {
 // ---------------------------------------------------------------------------
 // Properties.
 
-void TZABaseArchiver::SetPassword(const std::string& Value) { FPassword = Value; }
+void TZABaseArchiver::SetPassword(const std::string& Value) {
+    FPassword = Value;
+}
 
-void TZABaseArchiver::UpdateCompressionMethod() { FCompressionMethod = 65535; }
+void TZABaseArchiver::UpdateCompressionMethod() {
+    FCompressionMethod = 65535;
+}
 
 void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel v) {
     FCompressionLevel = v;
@@ -182,7 +190,9 @@ void TZABaseArchiver::SetActive(bool Value) {
     }
 }
 
-bool TZABaseArchiver::Exists() const { return FileExists(FFileName); }
+bool TZABaseArchiver::Exists() const {
+    return FileExists(FFileName);
+}
 
 int64_t TZABaseArchiver::Size() {
     CheckActive();
@@ -250,6 +260,12 @@ void TZABaseArchiver::OpenArchive() {
     FUpdated = false;
     if (!FInMemory && ExtractFileName(FFileName).empty()) {
         throw EZAException(NativeBlankFileNameOpen, this);
+    }
+    // An archive this object holds open is closed before the probe below:
+    // its own handle denies other writers and would make the probe fail, so
+    // reopening the same archive would silently turn it read-only.
+    if (FActive) {
+        CloseArchive();
     }
     uint16_t mode;
     if (FInMemory || !FileExists(FFileName)) {

@@ -52,30 +52,25 @@ using TZAOnPasswordEvent =
                        std::string& NewPassword, bool& SkipFile)>;
 using TZAProcessFileFailureEvent = std::function<void(
     TZABaseArchiver* Sender, const std::u16string& FileName, TZAProcessOperation Operation,
-    int32_t NativeError, int32_t ErrorCode, const std::u16string& ErrorMessage,
-    TZAAction& Action)>;
-using TZAOnRequestBlankVolumeEvent =
-    std::function<void(TZABaseArchiver* Sender, int32_t VolumeNumber,
-                       std::u16string& VolumeFileName, bool& Cancel)>;
+    int32_t NativeError, int32_t ErrorCode, const std::u16string& ErrorMessage, TZAAction& Action)>;
+using TZAOnRequestBlankVolumeEvent = std::function<void(
+    TZABaseArchiver* Sender, int32_t VolumeNumber, std::u16string& VolumeFileName, bool& Cancel)>;
 using TZAOnRequestFirstVolumeEvent =
     std::function<void(TZABaseArchiver* Sender, std::u16string& VolumeFileName, bool& Cancel)>;
 using TZAOnRequestLastVolumeEvent =
     std::function<void(TZABaseArchiver* Sender, std::u16string& VolumeFileName, bool& Cancel)>;
-using TZAOnRequestMiddleVolumeEvent =
-    std::function<void(TZABaseArchiver* Sender, int32_t VolumeNumber,
-                       std::u16string& VolumeFileName, bool& Cancel)>;
-using TZAOnDiskFullEvent =
-    std::function<void(TZABaseArchiver* Sender, int32_t VolumeNumber,
-                       const std::u16string& VolumeFileName, bool& Cancel)>;
+using TZAOnRequestMiddleVolumeEvent = std::function<void(
+    TZABaseArchiver* Sender, int32_t VolumeNumber, std::u16string& VolumeFileName, bool& Cancel)>;
+using TZAOnDiskFullEvent = std::function<void(TZABaseArchiver* Sender, int32_t VolumeNumber,
+                                              const std::u16string& VolumeFileName, bool& Cancel)>;
 using TZAProcessVolumeFailureEvent =
-    std::function<void(TZABaseArchiver* Sender, TZAProcessOperation Operation,
-                       int32_t VolumeNumber, const std::u16string& VolumeFileName, bool& Cancel)>;
+    std::function<void(TZABaseArchiver* Sender, TZAProcessOperation Operation, int32_t VolumeNumber,
+                       const std::u16string& VolumeFileName, bool& Cancel)>;
 using TZAOnStoreFileEvent =
     std::function<void(TZABaseArchiver* Sender, std::u16string& FileName, int32_t& FileAttr,
                        std::string& Comment, const std::u16string& OriginalFileName)>;
-using TZAOnExtractFileEvent =
-    std::function<void(TZABaseArchiver* Sender, std::u16string& FileName, uint32_t& FileAttr,
-                       const std::string& Comment)>;
+using TZAOnExtractFileEvent = std::function<void(TZABaseArchiver* Sender, std::u16string& FileName,
+                                                 uint32_t& FileAttr, const std::string& Comment)>;
 
 // ---------------------------------------------------------------------------
 // Options.
@@ -267,9 +262,7 @@ public:
     }
     const TZAConfirmOverwriteEvent& OnConfirmOverwrite() const { return FOnConfirmOverwrite; }
     void SetOnConfirmOverwrite(TZAConfirmOverwriteEvent e) { FOnConfirmOverwrite = std::move(e); }
-    const TZAConfirmProcessFileEvent& OnConfirmProcessFile() const {
-        return FOnConfirmProcessFile;
-    }
+    const TZAConfirmProcessFileEvent& OnConfirmProcessFile() const { return FOnConfirmProcessFile; }
     void SetOnConfirmProcessFile(TZAConfirmProcessFileEvent e) {
         FOnConfirmProcessFile = std::move(e);
     }
@@ -277,9 +270,7 @@ public:
     void SetAfterOpen(TZANotifyEvent e) { FAfterOpen = std::move(e); }
     const TZAOnPasswordEvent& OnPassword() const { return FOnPassword; }
     void SetOnPassword(TZAOnPasswordEvent e) { FOnPassword = std::move(e); }
-    const TZAProcessFileFailureEvent& OnProcessFileFailure() const {
-        return FOnProcessFileFailure;
-    }
+    const TZAProcessFileFailureEvent& OnProcessFileFailure() const { return FOnProcessFileFailure; }
     void SetOnProcessFileFailure(TZAProcessFileFailureEvent e) {
         FOnProcessFileFailure = std::move(e);
     }
@@ -289,9 +280,7 @@ public:
     void SetOnRequestFirstVolume(TZAOnRequestFirstVolumeEvent e) {
         FOnRequestFirstVolume = std::move(e);
     }
-    const TZAOnRequestLastVolumeEvent& OnRequestLastVolume() const {
-        return FOnRequestLastVolume;
-    }
+    const TZAOnRequestLastVolumeEvent& OnRequestLastVolume() const { return FOnRequestLastVolume; }
     void SetOnRequestLastVolume(TZAOnRequestLastVolumeEvent e) {
         FOnRequestLastVolume = std::move(e);
     }
@@ -395,14 +384,13 @@ public:
                                         bool& Cancel);
     virtual void DoConfirmOverwrite(const std::u16string& SourceFileName,
                                     std::u16string& DestFileName, bool& Confirm);
-    virtual void DoConfirmProcessFile(const std::u16string& FileName,
-                                      TZAProcessOperation Operation, bool& Confirm);
+    virtual void DoConfirmProcessFile(const std::u16string& FileName, TZAProcessOperation Operation,
+                                      bool& Confirm);
     virtual void DoPassword(const std::u16string& FileName, std::string& NewPassword,
                             bool& SkipFile);
-    virtual void DoProcessFileFailure(const std::u16string& FileName,
-                                      TZAProcessOperation Operation, int32_t NativeError,
-                                      int32_t ErrorCode, const std::u16string& ErrorMessage,
-                                      TZAAction& Action);
+    virtual void DoProcessFileFailure(const std::u16string& FileName, TZAProcessOperation Operation,
+                                      int32_t NativeError, int32_t ErrorCode,
+                                      const std::u16string& ErrorMessage, TZAAction& Action);
     virtual void DoRequestBlankVolume(int32_t VolumeNumber, std::u16string& VolumeFileName,
                                       bool& Cancel);
     virtual void DoRequestFirstVolume(std::u16string& VolumeFileName, bool& Cancel);

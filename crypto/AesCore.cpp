@@ -42,14 +42,16 @@ constexpr uint32_t Rotl8(uint32_t x, int n) {
 // affine transformation; the round tables combine it with MixColumns.
 constexpr TTables MakeTables() {
     TTables t;
+    // Inverses through powers of the generator 3: inv(3^i) = 3^(255-i).
+    std::array<uint8_t, 256> exp{}, log{};
+    uint8_t g = 1;
+    for (int i = 0; i < 255; ++i) {
+        exp[i] = g;
+        log[g] = static_cast<uint8_t>(i);
+        g = GMul(g, 3);
+    }
     for (int x = 0; x < 256; ++x) {
-        uint8_t inv = 0;
-        if (x)
-            for (int y = 1; y < 256; ++y)
-                if (GMul(static_cast<uint8_t>(x), static_cast<uint8_t>(y)) == 1) {
-                    inv = static_cast<uint8_t>(y);
-                    break;
-                }
+        const uint8_t inv = x ? exp[(255 - log[x]) % 255] : 0;
         uint8_t s = inv;
         for (int k = 1; k <= 4; ++k)
             s ^= static_cast<uint8_t>((inv << k) | (inv >> (8 - k)));

@@ -21,7 +21,14 @@
 //     for each chunk of ciphertext, in file order, any sizes:
 //         t.DecryptBuffer(chunk, 0, n, chunk, 0);  // in place
 //     t.LoadFileStorageEndBlock(archive, 0);       // stream right after the data
-//     bool corrupted = t.IsDirItemCorrupted(info, crc32 ^ 0xFFFFFFFF);
+//     bool corrupted = t.IsDirItemCorrupted(info, runningCrc ^ 0xFFFFFFFF);
+//     // version 2 judges by the 10-byte HMAC-SHA1 code alone (the CRC is
+//     // compared only for vendor version 1). Skip the last two steps for a
+//     // skipped entry or a partial extraction.
+//
+// A password longer than 32767 bytes makes GenerateKey / CheckPassword
+// raise EPasswordTooLong (a za::Exception). Decrypting before any keying
+// raises ECipherException (ErrorCode 3).
 //
 // Cost: the key derivation (PBKDF2, 1000 iterations) is the expensive step.
 // Derivations whose keys are replaced before any use are not run: the keys

@@ -337,7 +337,8 @@ void TCipher::EndKeySetup(const void* IVector) {
 
 void TCipher::InitKey(std::vector<uint8_t>& Key, uint16_t KeyLength, const void* IVector) {
     std::vector<uint8_t> plain(KeyLength, 0);
-    std::memcpy(plain.data(), Key.data(), std::min<size_t>(Key.size(), KeyLength));
+    if (!Key.empty() && KeyLength > 0)
+        std::memcpy(plain.data(), Key.data(), std::min<size_t>(Key.size(), KeyLength));
     Init(plain.data(), std::min<int32_t>(FKeySize, KeyLength), IVector);
     std::vector<uint8_t> coded(KeyLength);
     if (KeyLength > 0)

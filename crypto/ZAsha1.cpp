@@ -84,6 +84,7 @@ inline void DigestBlockWords(const uint32_t h[5], uint32_t w[16]) {
 template <int N, int G>
 ZA_SHA_INLINE void Group(__m128i (&abcd)[N], __m128i (&e0)[N], __m128i (&e1)[N],
                          __m128i (&msg)[N][4]) {
+#pragma GCC unroll 4
     for (int l = 0; l < N; ++l) {
         __m128i& ecur = (G % 2) ? e1[l] : e0[l];
         __m128i& eoth = (G % 2) ? e0[l] : e1[l];
@@ -113,14 +114,17 @@ ZA_SHA_INLINE void AllGroups(__m128i (&abcd)[N], __m128i (&e0)[N], __m128i (&e1)
 template <int N>
 ZA_SHA_INLINE void Rounds(__m128i (&abcd)[N], __m128i (&e)[N], __m128i (&msg)[N][4]) {
     __m128i saveAbcd[N], e1[N];
+#pragma GCC unroll 4
     for (int l = 0; l < N; ++l) {
         saveAbcd[l] = abcd[l];
         e1[l] = _mm_setzero_si128();
     }
     __m128i e0[N];
+#pragma GCC unroll 4
     for (int l = 0; l < N; ++l)
         e0[l] = e[l];
     AllGroups<N>(abcd, e0, e1, msg, std::make_integer_sequence<int, 20>{});
+#pragma GCC unroll 4
     for (int l = 0; l < N; ++l) {
         e[l] = _mm_sha1nexte_epu32(e0[l], e[l]);
         abcd[l] = _mm_add_epi32(abcd[l], saveAbcd[l]);
@@ -150,6 +154,7 @@ ZA_TARGET_SHA void IterateShaNiN(const uint32_t istate[5], const uint32_t ostate
     const __m128i pad = _mm_set_epi32(0, static_cast<int>(0x80000000u), 0, 0);
     const __m128i len = _mm_set_epi32(0, 0, 0, (64 + 20) * 8);
     __m128i uAbcd[N], uE[N], tAbcd[N], tE[N];
+#pragma GCC unroll 4
     for (int l = 0; l < N; ++l) {
         uAbcd[l] = StateAbcd(u[l]);
         uE[l] = StateE(u[l]);
@@ -158,7 +163,8 @@ ZA_TARGET_SHA void IterateShaNiN(const uint32_t istate[5], const uint32_t ostate
     }
     for (int32_t r = 0; r < rounds; ++r) {
         __m128i abcd[N], e[N], msg[N][4];
-        // Inner hash: key pad state, then the previous U as the message.
+// Inner hash: key pad state, then the previous U as the message.
+#pragma GCC unroll 4
         for (int l = 0; l < N; ++l) {
             msg[l][0] = uAbcd[l];
             msg[l][1] = _mm_or_si128(uE[l], pad);
@@ -168,7 +174,8 @@ ZA_TARGET_SHA void IterateShaNiN(const uint32_t istate[5], const uint32_t ostate
             e[l] = iE;
         }
         Rounds<N>(abcd, e, msg);
-        // Outer hash over the inner digest.
+// Outer hash over the inner digest.
+#pragma GCC unroll 4
         for (int l = 0; l < N; ++l) {
             msg[l][0] = abcd[l];
             msg[l][1] = _mm_or_si128(e[l], pad);
@@ -178,6 +185,7 @@ ZA_TARGET_SHA void IterateShaNiN(const uint32_t istate[5], const uint32_t ostate
             e[l] = oE;
         }
         Rounds<N>(abcd, e, msg);
+#pragma GCC unroll 4
         for (int l = 0; l < N; ++l) {
             uAbcd[l] = abcd[l];
             uE[l] = e[l];
@@ -185,6 +193,7 @@ ZA_TARGET_SHA void IterateShaNiN(const uint32_t istate[5], const uint32_t ostate
             tE[l] = _mm_xor_si128(tE[l], e[l]);
         }
     }
+#pragma GCC unroll 4
     for (int l = 0; l < N; ++l) {
         StoreState(u[l], uAbcd[l], uE[l]);
         StoreState(t[l], tAbcd[l], tE[l]);
@@ -405,19 +414,18 @@ void CompressBlocks(uint32_t state[5], const uint8_t* blocks, size_t n) {
         CompressPortable(state, blocks, n);
 }
 
-// SHA-NI runs lanes side by side at the cost of one compression per lane;
-// the vector kernel costs the same for one to four lanes. So up to two lanes
-// (AES-128) go through SHA-NI, three or four (AES-192, AES-256) through the
-// vector kernel.
+// SHA-NI with up to four lanes interleaved is the fastest kernel; the
+// vector kernel (whose cost is the same for one to four lanes) serves
+// processors with AVX-512 but without the SHA extensions.
 void Pbkdf2IterateLanes(const uint32_t istate[5], const uint32_t ostate[5], uint32_t (*u)[5],
                         uint32_t (*t)[5], int lanes, int32_t rounds) {
     static const bool ni = ShaNiAvailable(), avx512 = Avx512Available();
     while (lanes > 0) {
         const int n = lanes >= 4 ? 4 : lanes;
-        if (avx512 && (n > 2 || !ni))
-            Pbkdf2IterateAvx512(istate, ostate, u, t, n, rounds);
-        else if (ni)
+        if (ni)
             Pbkdf2IterateShaNi(istate, ostate, u, t, n, rounds);
+        else if (avx512)
+            Pbkdf2IterateAvx512(istate, ostate, u, t, n, rounds);
         else
             Pbkdf2IteratePortable(istate, ostate, u, t, n, rounds);
         u += n;

@@ -1,5 +1,8 @@
 // SHA-1 (FIPS 180) with its descriptor. Full blocks go through the SHA
-// extensions (SHA-NI) when the processor has them, else portable code.
+// extensions (SHA-NI) when the processor has them, else portable code. The
+// PBKDF2 inner loop has its own kernels: SHA-NI with up to four output
+// blocks interleaved, an AVX-512VL vector kernel for processors without
+// SHA-NI, and the portable one.
 #pragma once
 
 #include "crypto/ZAHash.h"

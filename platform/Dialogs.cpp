@@ -144,12 +144,13 @@ public:
         if (tcgetattr(fd, &FSaved) == 0) {
             termios t = FSaved;
             t.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHOE | ECHOK | ECHONL));
-            FActive = tcsetattr(fd, TCSAFLUSH, &t) == 0;
+            // TCSANOW: what the user already typed ahead is kept.
+            FActive = tcsetattr(fd, TCSANOW, &t) == 0;
         }
     }
     ~NoEcho() {
         if (FActive) {
-            tcsetattr(FFd, TCSAFLUSH, &FSaved);
+            tcsetattr(FFd, TCSANOW, &FSaved);
         }
     }
     NoEcho(const NoEcho&) = delete;
@@ -251,13 +252,18 @@ bool TTerminalDialogs::PasswordDialog(const std::u16string& caption, const std::
     if (!tty.Ok()) {
         return false;
     }
-    tty.Put("\n" + ToUtf8(caption) + " (end of input cancels" +
-            (value.empty() ? std::string() : ", an empty line keeps the shown value") + ")\n" +
-            ToUtf8(prompt));
     std::string line;
     bool ok;
     {
+        // Echo goes off before the prompt shows, so nothing typed after it is seen.
         NoEcho noEcho(tty.Fd());
+        std::string text(1, '\n');
+        text.append(ToUtf8(caption)).append(" (end of input cancels");
+        if (!value.empty()) {
+            text.append(", an empty line keeps the shown value");
+        }
+        text.append(")\n").append(ToUtf8(prompt));
+        tty.Put(text);
         ok = tty.GetLine(line);
     }
     tty.Put("\n");

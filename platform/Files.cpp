@@ -69,7 +69,7 @@ bool StatPath(const std::u16string& name, struct stat& st) {
 // The nearest existing folder at or above a native path (for volume queries).
 std::string ExistingAncestor(std::string path) {
     if (path.empty()) {
-        path = ".";
+        path.assign(1, '.');
     }
     struct stat st {};
     while (::stat(path.c_str(), &st) != 0) {
@@ -468,8 +468,16 @@ std::u16string GetVolumeLabel(const std::u16string& path) {
         std::string name;
         const std::string raw(e->d_name);
         for (size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '\\' && i + 3 < raw.size() && raw[i + 1] == 'x') {
-                name.push_back(static_cast<char>(std::stoi(raw.substr(i + 2, 2), nullptr, 16)));
+            const auto hex = [&](size_t k) {
+                const char c = raw[k];
+                return c >= '0' && c <= '9'   ? c - '0'
+                       : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                       : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                              : -1;
+            };
+            if (raw[i] == '\\' && i + 3 < raw.size() && raw[i + 1] == 'x' && hex(i + 2) >= 0 &&
+                hex(i + 3) >= 0) {
+                name.push_back(static_cast<char>(hex(i + 2) * 16 + hex(i + 3)));
                 i += 3;
             } else {
                 name.push_back(raw[i]);

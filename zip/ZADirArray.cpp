@@ -16,61 +16,103 @@ std::u16string LowerCaseAscii(std::u16string s) {
 
 // ---------------------------------------------------------------- TZAStringHash
 
-TZAStringHash::TZAStringHash(uint32_t aSize) : Buckets(aSize == 0 ? 1 : aSize, nullptr), FSize(aSize == 0 ? 1 : aSize) {}
+namespace {
+// Pool blocks start small (most tables hold few keys) and double up to these.
+constexpr size_t MaxLinkBlock = 4096;
+constexpr size_t MaxKeyChunk = 1 << 16;
+} // namespace
 
-TZAStringHash::~TZAStringHash() { Clear(); }
+TZAStringHash::TZAStringHash(uint32_t aSize)
+    : Buckets(aSize == 0 ? 1 : aSize, nullptr), FSize(aSize == 0 ? 1 : aSize) {}
 
-uint32_t TZAStringHash::HashKey(const std::u16string& key) const {
+TZAStringHash::~TZAStringHash() {
+    Clear();
+}
+
+uint32_t TZAStringHash::HashKey(std::u16string_view key) const {
     uint32_t h = 0;
     for (char16_t c : key)
         h = ((h << 2) | (h >> 30)) ^ static_cast<uint32_t>(c);
     return h;
 }
 
-TZAStringHash::THashItem** TZAStringHash::FindLink(const std::u16string& key) const {
+TZAStringHash::THashItem** TZAStringHash::FindLink(std::u16string_view key) const {
     THashItem** link = &Buckets[HashKey(key) % FSize];
-    while (*link != nullptr && (*link)->Key != key)
+    while (*link != nullptr && (*link)->Key() != key)
         link = &(*link)->Next;
     return link;
 }
 
-void TZAStringHash::Add(const std::u16string& key, int32_t value) {
+TZAStringHash::THashItem* TZAStringHash::NewLink() {
+    if (FFreeLinks != nullptr) {
+        THashItem* item = FFreeLinks;
+        FFreeLinks = item->Next;
+        return item;
+    }
+    if (FLinkBlocks.empty() || FLinksUsedInBlock == FLinkBlockSize) {
+        FLinkBlockSize =
+            std::min(MaxLinkBlock, FLinkBlocks.empty() ? size_t{16} : FLinkBlockSize * 2);
+        FLinkBlocks.emplace_back(new THashItem[FLinkBlockSize]);
+        FLinksUsedInBlock = 0;
+    }
+    return &FLinkBlocks.back()[FLinksUsedInBlock++];
+}
+
+void TZAStringHash::FreeLink(THashItem* item) {
+    item->Next = FFreeLinks;
+    FFreeLinks = item;
+}
+
+void TZAStringHash::Add(std::u16string_view key, int32_t value) {
+    // Key characters go to the current chunk (a key longer than a chunk gets its own).
+    if (FKeyChunks.empty() || FKeyChunkSize - FKeyChunkUsed < key.size()) {
+        const size_t next =
+            std::min(MaxKeyChunk, FKeyChunks.empty() ? size_t{256} : FKeyChunkSize * 2);
+        FKeyChunkSize = std::max(next, key.size());
+        FKeyChunks.emplace_back(new char16_t[FKeyChunkSize]);
+        FKeyChunkUsed = 0;
+    }
+    char16_t* chars = FKeyChunks.back().get() + FKeyChunkUsed;
+    std::copy(key.begin(), key.end(), chars);
+    FKeyChunkUsed += key.size();
     THashItem*& head = Buckets[HashKey(key) % FSize];
-    head = new THashItem{head, key, value};
+    THashItem* item = NewLink();
+    *item = THashItem{head, chars, static_cast<uint32_t>(key.size()), value};
+    head = item;
 }
 
 void TZAStringHash::Clear() {
-    // Iterative, so that a long chain cannot exhaust the stack.
-    for (auto& head : Buckets) {
-        while (head != nullptr) {
-            THashItem* next = head->Next;
-            delete head;
-            head = next;
-        }
-    }
+    std::fill(Buckets.begin(), Buckets.end(), nullptr);
+    FLinkBlocks.clear();
+    FLinksUsedInBlock = 0;
+    FLinkBlockSize = 0;
+    FFreeLinks = nullptr;
+    FKeyChunks.clear();
+    FKeyChunkUsed = 0;
+    FKeyChunkSize = 0;
 }
 
-void TZAStringHash::Remove(const std::u16string& key) {
+void TZAStringHash::Remove(std::u16string_view key) {
     THashItem** link = FindLink(key);
     if (*link != nullptr) {
         THashItem* item = *link;
         *link = item->Next;
-        delete item;
+        FreeLink(item);
     }
 }
 
-void TZAStringHash::RemoveValue(const std::u16string& key, int32_t value) {
+void TZAStringHash::RemoveValue(std::u16string_view key, int32_t value) {
     THashItem** link = &Buckets[HashKey(key) % FSize];
-    while (*link != nullptr && ((*link)->Key != key || (*link)->Value != value))
+    while (*link != nullptr && ((*link)->Key() != key || (*link)->Value != value))
         link = &(*link)->Next;
     if (*link != nullptr) {
         THashItem* item = *link;
         *link = item->Next;
-        delete item;
+        FreeLink(item);
     }
 }
 
-bool TZAStringHash::Modify(const std::u16string& key, int32_t value) {
+bool TZAStringHash::Modify(std::u16string_view key, int32_t value) {
     THashItem* item = *FindLink(key);
     if (item == nullptr)
         return false;
@@ -78,7 +120,7 @@ bool TZAStringHash::Modify(const std::u16string& key, int32_t value) {
     return true;
 }
 
-int32_t TZAStringHash::ValueOf(const std::u16string& key) const {
+int32_t TZAStringHash::ValueOf(std::u16string_view key) const {
     const THashItem* item = *FindLink(key);
     return item != nullptr ? item->Value : -1;
 }
@@ -95,7 +137,7 @@ class TZASeededStringHash : public TZAStringHash {
 public:
     using TZAStringHash::TZAStringHash;
 
-    uint32_t HashKey(const std::u16string& key) const override {
+    uint32_t HashKey(std::u16string_view key) const override {
         static const uint64_t seed = [] {
             std::random_device rd;
             return (static_cast<uint64_t>(rd()) << 32) ^ rd() ^ 0x9E3779B97F4A7C15ull;
@@ -112,6 +154,21 @@ public:
     }
 };
 
+bool IsLowerAscii(std::u16string_view s) {
+    for (char16_t c : s)
+        if (c >= u'A' && c <= u'Z')
+            return false;
+    return true;
+}
+
+// Calls f with the key of s: s itself when it has no ASCII capitals.
+template <typename F> auto WithKey(std::u16string_view s, F f) {
+    if (IsLowerAscii(s))
+        return f(s);
+    const std::u16string lower = LowerCaseAscii(std::u16string(s));
+    return f(std::u16string_view(lower));
+}
+
 std::u16string NamePart(const std::u16string& s) {
     const auto eq = s.find(u'=');
     return eq == std::u16string::npos ? s : s.substr(0, eq);
@@ -124,9 +181,8 @@ TZAHashedStringList::~TZAHashedStringList() = default;
 
 int32_t TZAHashedStringList::Add(std::u16string s) {
     const auto position = static_cast<int32_t>(FStrings.size());
-    if (FValueHash && FValueHashValid) {
-        FValueHash->Add(LowerCaseAscii(s), position);
-    }
+    if (FValueHash && FValueHashValid)
+        WithKey(s, [&](std::u16string_view key) { FValueHash->Add(key, position); });
     FStrings.push_back(std::move(s));
     if (FValueHash && FStrings.size() > 5ull * FValueHash->Size()) {
         FValueHash.reset();
@@ -146,13 +202,14 @@ void TZAHashedStringList::MakeValueHashCurrent() {
         FValueHash->Clear();
     }
     for (size_t i = 0; i < FStrings.size(); ++i)
-        FValueHash->Add(LowerCaseAscii(FStrings[i]), static_cast<int32_t>(i));
+        WithKey(FStrings[i],
+                [&](std::u16string_view key) { FValueHash->Add(key, static_cast<int32_t>(i)); });
     FValueHashValid = true;
 }
 
 int32_t TZAHashedStringList::IndexOf(const std::u16string& s) {
     MakeValueHashCurrent();
-    return FValueHash->ValueOf(LowerCaseAscii(s));
+    return WithKey(s, [&](std::u16string_view key) { return FValueHash->ValueOf(key); });
 }
 
 int32_t TZAHashedStringList::IndexOfName(const std::u16string& name) {
@@ -175,8 +232,9 @@ void TZAHashedStringList::Update(int32_t index, std::u16string newValue) {
     MakeValueHashCurrent();
     // Removes the link of this very position: with duplicate strings, the
     // first link found for the old string may belong to another position.
-    FValueHash->RemoveValue(LowerCaseAscii(FStrings[static_cast<size_t>(index)]), index);
-    FValueHash->Add(LowerCaseAscii(newValue), index);
+    WithKey(FStrings[static_cast<size_t>(index)],
+            [&](std::u16string_view key) { FValueHash->RemoveValue(key, index); });
+    WithKey(newValue, [&](std::u16string_view key) { FValueHash->Add(key, index); });
     FStrings[static_cast<size_t>(index)] = std::move(newValue);
     FNameHashValid = false;
 }
@@ -203,9 +261,13 @@ void TZAHashedStringList::Clear() {
 
 TZADirArray::TZADirArray(const TComponent* component) : FComponent(component) {}
 
-TZADirArray::~TZADirArray() { Clear(); }
+TZADirArray::~TZADirArray() {
+    Clear();
+}
 
-void TZADirArray::Fail(int32_t nativeError) const { throw EZAException(nativeError, FComponent); }
+void TZADirArray::Fail(int32_t nativeError) const {
+    throw EZAException(nativeError, FComponent);
+}
 
 void TZADirArray::SetCount(int32_t value) {
     if (value < 0)
@@ -286,7 +348,7 @@ void TZADirArray::DeleteItem(int32_t index) {
     if (index < 0 || index >= FItemCount)
         Fail(4);
     auto& item = FItems[static_cast<size_t>(index)];
-    const int32_t position = FItemNamesList.IndexOf(LowerCaseAscii(item.Name));
+    const int32_t position = FItemNamesList.IndexOf(item.Name);
     if (position >= 0)
         FItemNamesList.Delete(position);
     // Moving the later items down drops this item, its blocks and its stream.
@@ -301,22 +363,22 @@ void TZADirArray::ClearTags() {
 }
 
 bool TZADirArray::FileExists(const std::u16string& fileName, int32_t& itemNo) {
-    itemNo = FItemNamesList.IndexOf(LowerCaseAscii(fileName));
+    itemNo = FItemNamesList.IndexOf(fileName);
     return itemNo >= 0;
 }
 
-void TZADirArray::SetItemName(int32_t index, const std::u16string& name) {
+void TZADirArray::SetItemName(int32_t index, std::u16string name) {
     if (index < 0 || index >= FItemCount)
         Fail(3);
     auto& item = FItems[static_cast<size_t>(index)];
-    const int32_t position = FItemNamesList.IndexOf(LowerCaseAscii(item.Name));
+    const int32_t position = FItemNamesList.IndexOf(item.Name);
     if (position < 0)
         FItemNamesList.Add(LowerCaseAscii(name));
     else if (position == index)
         FItemNamesList.Update(index, LowerCaseAscii(name));
     else
         Fail(59);
-    item.Name = name;
+    item.Name = std::move(name);
 }
 
 } // namespace za

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Component.h"
@@ -17,13 +18,16 @@ namespace za {
 std::u16string LowerCaseAscii(std::u16string s);
 
 // Chained hash table from string to a 32-bit value. Duplicate keys are
-// allowed; a lookup finds the newest link of a key.
+// allowed; a lookup finds the newest link of a key. Links and key characters
+// live in pools owned by the table, so adding costs no allocation of its own.
 class TZAStringHash {
 public:
     struct THashItem {
         THashItem* Next;
-        std::u16string Key;
+        const char16_t* KeyData; // KeyLength code units in the table's pool
+        uint32_t KeyLength;
         int32_t Value;
+        std::u16string_view Key() const { return {KeyData, KeyLength}; }
     };
 
     explicit TZAStringHash(uint32_t aSize);
@@ -32,28 +36,38 @@ public:
     TZAStringHash& operator=(const TZAStringHash&) = delete;
 
     // Puts a new link at the head of the key's chain.
-    void Add(const std::u16string& key, int32_t value);
+    void Add(std::u16string_view key, int32_t value);
     // Frees every link; the bucket count stays.
     void Clear();
     // Unlinks the first link found for the key, if any.
-    void Remove(const std::u16string& key);
+    void Remove(std::u16string_view key);
     // Unlinks the link of the key that holds this value, if any.
-    void RemoveValue(const std::u16string& key, int32_t value);
+    void RemoveValue(std::u16string_view key, int32_t value);
     // Sets the value of the first link found; false when the key is absent.
-    bool Modify(const std::u16string& key, int32_t value);
+    bool Modify(std::u16string_view key, int32_t value);
     // Value of the first link found, or -1.
-    int32_t ValueOf(const std::u16string& key) const;
+    int32_t ValueOf(std::u16string_view key) const;
 
     // h := rotate-left-by-2(h) xor code unit, over every UTF-16 code unit.
-    virtual uint32_t HashKey(const std::u16string& key) const;
+    virtual uint32_t HashKey(std::u16string_view key) const;
 
     uint32_t Size() const { return FSize; }
 
 private:
-    THashItem** FindLink(const std::u16string& key) const;
+    THashItem** FindLink(std::u16string_view key) const;
+    THashItem* NewLink();
+    void FreeLink(THashItem* item);
 
     mutable std::vector<THashItem*> Buckets;
     uint32_t FSize;
+    // Pools: links in blocks, key characters in chunks; unlinked links are reused.
+    std::vector<std::unique_ptr<THashItem[]>> FLinkBlocks;
+    size_t FLinksUsedInBlock = 0;
+    size_t FLinkBlockSize = 0;
+    THashItem* FFreeLinks = nullptr;
+    std::vector<std::unique_ptr<char16_t[]>> FKeyChunks;
+    size_t FKeyChunkUsed = 0;
+    size_t FKeyChunkSize = 0;
 };
 
 // Unsorted, duplicate-allowing, case-insensitive string list whose position
@@ -66,7 +80,9 @@ public:
     TZAHashedStringList& operator=(const TZAHashedStringList&) = delete;
 
     int32_t Count() const { return static_cast<int32_t>(FStrings.size()); }
-    const std::u16string& Strings(int32_t index) const { return FStrings.at(static_cast<size_t>(index)); }
+    const std::u16string& Strings(int32_t index) const {
+        return FStrings.at(static_cast<size_t>(index));
+    }
 
     // Appends; returns the new string's position.
     int32_t Add(std::u16string s);
@@ -125,7 +141,7 @@ public:
     bool FileExists(const std::u16string& fileName, int32_t& itemNo);
     // Renames item index and keeps the name index (native error 59 when the
     // item's current name is held by another position).
-    void SetItemName(int32_t index, const std::u16string& name);
+    void SetItemName(int32_t index, std::u16string name);
 
     int32_t AllocItemCount() const { return FAllocItemCount; }
     int32_t AllocBy() const { return FAllocBy; }

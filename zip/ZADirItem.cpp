@@ -7,7 +7,7 @@
 namespace za {
 
 std::shared_ptr<const TZAExtraFields::Storage> TZAExtraFields::Build(const Part* parts,
-                                                                    size_t count) {
+                                                                     size_t count) {
     if (count == 0)
         return nullptr;
     size_t dataBytes = 0;

@@ -89,23 +89,24 @@ struct TZAZip64ExtendedInfo {
 // One archive entry. Copies share the extra blocks (see TZAExtraFields) and
 // the source stream; every other field is a plain value.
 struct TDirItem {
-    TZAZipCentralDir CentralDir;   // the central header as stored (relOffsetLH may get the stub offset)
-    std::u16string Name;           // decoded name, "/" separators as stored
-    std::u16string OldName;        // writing side: previous name
-    std::string Comment;           // entry comment bytes as stored
-    TZAExtraFields ExtraFields;    // every block of the central extra field
+    TZAZipCentralDir
+        CentralDir;         // the central header as stored (relOffsetLH may get the stub offset)
+    std::u16string Name;    // decoded name, "/" separators as stored
+    std::u16string OldName; // writing side: previous name
+    std::string Comment;    // entry comment bytes as stored
+    TZAExtraFields ExtraFields; // every block of the central extra field
     TZACryptoAlgorithm ZAEncryptionAlgorithm = caPkzipClassic;
-    bool bHugeFile = false;        // the entry has a ZIP64 block
+    bool bHugeFile = false; // the entry has a ZIP64 block
     TZAZip64ExtendedInfo Zip64ExtInfo;
-    bool Modified = false;         // writing side
-    std::string Password;          // writing side
+    bool Modified = false;           // writing side
+    std::string Password;            // writing side
     std::shared_ptr<TStream> Stream; // writing side's source stream
-    bool bDestroyStream = false;   // the item is the stream's owner
-    int32_t Position = 0;          // writing side's start position in Stream
-    bool Tagged = false;           // selected by a search or extraction
-    std::u16string SrcFileName;    // writing side's source file
-    uint16_t CompressionMethod = 0; // method to decompress with
-    uint8_t CompressionMode = 0;   // writing side
+    bool bDestroyStream = false;     // the item is the stream's owner
+    int32_t Position = 0;            // writing side's start position in Stream
+    bool Tagged = false;             // selected by a search or extraction
+    std::u16string SrcFileName;      // writing side's source file
+    uint16_t CompressionMethod = 0;  // method to decompress with
+    uint8_t CompressionMode = 0;     // writing side
     TZAProcessOperation Operation = poAdd;
     bool UseOldRijndael = false;
 

@@ -32,7 +32,9 @@ private:
     int64_t FPosition;
 };
 
-[[noreturn]] void ShortRead() { throw EReadError(u"Stream read error"); }
+[[noreturn]] void ShortRead() {
+    throw EReadError(u"Stream read error");
+}
 
 // Sequential reader of the central directory: reads the stream in large
 // windows and hands out contiguous byte ranges from memory. A range that the
@@ -54,8 +56,8 @@ public:
     const uint8_t* Take(size_t count) {
         if (FPosition < 0 || Remaining() < static_cast<int64_t>(count))
             ShortRead();
-        if (FPosition < FBufferStart ||
-            FPosition + static_cast<int64_t>(count) > FBufferStart + static_cast<int64_t>(FBufferLength)) {
+        if (FPosition < FBufferStart || FPosition + static_cast<int64_t>(count) >
+                                            FBufferStart + static_cast<int64_t>(FBufferLength)) {
             const auto length = static_cast<size_t>(
                 std::min<int64_t>(std::max(DirectoryReadWindow, count), Remaining()));
             if (FBuffer.size() < length)
@@ -123,8 +125,9 @@ public:
             return nullptr;
         const int64_t left = FSize - pos;
         const int64_t bufferEnd = FBufferStart + static_cast<int64_t>(FBufferLength);
-        const bool cached = pos >= FBufferStart && pos < bufferEnd &&
-                            (bufferEnd - pos >= static_cast<int64_t>(minLength) || bufferEnd == FSize);
+        const bool cached =
+            pos >= FBufferStart && pos < bufferEnd &&
+            (bufferEnd - pos >= static_cast<int64_t>(minLength) || bufferEnd == FSize);
         if (!cached) {
             const auto length =
                 static_cast<size_t>(std::min<int64_t>(std::max(FWindow, minLength), left));
@@ -186,7 +189,9 @@ void TZADirManager::Fail(int32_t nativeError) const {
     throw EZAException(nativeError, FArc.Component());
 }
 
-int64_t TZADirManager::StreamSize() const { return FCompressedStream->Size(); }
+int64_t TZADirManager::StreamSize() const {
+    return FCompressedStream->Size();
+}
 
 void TZADirManager::CopySFXStub() {
     TFileStream stub(FArc.SFXStub(), fmOpenRead | fmShareDenyNone);
@@ -267,7 +272,8 @@ bool TZADirManager::FindCentralDirEnd(uint32_t signature, TZAZipCentralDirEnd& r
     FCompressedStream->ReadBuffer(buffer.data(), length);
 
     const uint8_t s0 = static_cast<uint8_t>(signature), s1 = static_cast<uint8_t>(signature >> 8),
-                  s2 = static_cast<uint8_t>(signature >> 16), s3 = static_cast<uint8_t>(signature >> 24);
+                  s2 = static_cast<uint8_t>(signature >> 16),
+                  s3 = static_cast<uint8_t>(signature >> 24);
     const int64_t base = size - length;
     for (int64_t i = length - 1; i >= 3; --i) {
         const uint8_t* p = buffer.data() + i;
@@ -284,7 +290,8 @@ bool TZADirManager::FindCentralDirEnd(uint32_t signature, TZAZipCentralDirEnd& r
         if (candidate.commentLength > 0) {
             // The validity test keeps the comment inside the stream, and so
             // inside the buffer.
-            const auto* c = reinterpret_cast<const char*>(buffer.data() + at + TZAZipCentralDirEnd::Size);
+            const auto* c =
+                reinterpret_cast<const char*>(buffer.data() + at + TZAZipCentralDirEnd::Size);
             FArchiveComment.assign(c, candidate.commentLength);
         }
         return true;
@@ -354,7 +361,8 @@ void TZADirManager::LoadDir() {
             const uint64_t recordLength = FZip64End.centralDirEndSize + 12;
             if (FZip64End.centralDirEndSize > TZAZip64CentralDirEnd::Size - 12 &&
                 FZip64End.centralDirEndSize < static_cast<uint64_t>(size) &&
-                static_cast<int64_t>(recordLength) <= working + static_cast<int64_t>(TZAZip64CentralDirEnd::Size))
+                static_cast<int64_t>(recordLength) <=
+                    working + static_cast<int64_t>(TZAZip64CentralDirEnd::Size))
                 working = endPosition - 20 - static_cast<int64_t>(recordLength);
         } else if (adjacent >= 0 && readZip64End(static_cast<uint64_t>(adjacent))) {
             // Not where the locator says (its offset does not count data
@@ -363,7 +371,8 @@ void TZADirManager::LoadDir() {
         } else {
             const bool needsZip64 =
                 record.diskNumber == Zip64Marker16 || record.startDiskNumber == Zip64Marker16 ||
-                record.entriesOnDisk == Zip64Marker16 || record.entriesCentralDir == Zip64Marker16 ||
+                record.entriesOnDisk == Zip64Marker16 ||
+                record.entriesCentralDir == Zip64Marker16 ||
                 record.centralDirSize == Zip64Marker32 || record.offsetStartDir == Zip64Marker32;
             if (needsZip64)
                 Fail(40);
@@ -388,17 +397,16 @@ void TZADirManager::LoadEntries(int64_t endPosition, int64_t workingPosition) {
     const uint32_t firstVolume = record.startDiskNumber == Zip64Marker16
                                      ? (FZip64 ? FZip64End.startDiskNumber : 0)
                                      : record.startDiskNumber;
-    const uint32_t lastVolume =
-        record.diskNumber == Zip64Marker16
-            ? (FZip64 ? FZip64Locator.totalNumberOfDisks - 1 : 0)
-            : record.diskNumber;
+    const uint32_t lastVolume = record.diskNumber == Zip64Marker16
+                                    ? (FZip64 ? FZip64Locator.totalNumberOfDisks - 1 : 0)
+                                    : record.diskNumber;
     volume.SetLastVolumeNumber(static_cast<int32_t>(lastVolume));
     volume.SetVolumeNumber(static_cast<int32_t>(firstVolume));
     const bool spanning = FArc.SpanningMode() != smNone;
 
+    if (spanning)
+        RequestVolume(volume);
     try {
-        if (spanning)
-            RequestVolume(volume);
 
         // Where the directory starts, how large it is and how many headers it has.
         int64_t start;
@@ -408,7 +416,8 @@ void TZADirManager::LoadEntries(int64_t endPosition, int64_t workingPosition) {
             directorySize = FZip64End.centralDirSize;
             count = static_cast<int32_t>(static_cast<uint32_t>(FZip64End.entriesCentralDir));
             if (spanning)
-                start = FZip64End.offsetStartDir > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+                start = FZip64End.offsetStartDir >
+                                static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
                             ? -1
                             : static_cast<int64_t>(FZip64End.offsetStartDir);
             else
@@ -455,11 +464,13 @@ void TZADirManager::LoadEntries(int64_t endPosition, int64_t workingPosition) {
             TDirItem& item = FCDir->ItemsPtr(i);
             item.CentralDir = TZAZipCentralDir::Parse(reader.Take(TZAZipCentralDir::Size));
             const TZAZipCentralDir& cd = item.CentralDir;
-            if ((cd.genPurposeFlag & gpfEncrypted) != 0 && cd.extractVersion < OwnVariantExtractVersion)
+            if ((cd.genPurposeFlag & gpfEncrypted) != 0 &&
+                cd.extractVersion < OwnVariantExtractVersion)
                 item.ZAEncryptionAlgorithm = caPkzipClassic;
             item.CompressionMethod = cd.compMethod;
             if (cd.nameLength > 0) {
-                bytes.assign(reinterpret_cast<const char*>(reader.Take(cd.nameLength)), cd.nameLength);
+                bytes.assign(reinterpret_cast<const char*>(reader.Take(cd.nameLength)),
+                             cd.nameLength);
                 FCDir->SetItemName(i, DecodeEntryName(bytes, cd.genPurposeFlag, oem));
             } else {
                 FCDir->SetItemName(i, std::u16string());
@@ -547,8 +558,9 @@ void TZADirManager::CheckTotalCompressedSize() {
     for (int32_t i = 0; i < FCDir->Count(); ++i) {
         // A negative ZIP64 size reads as a huge one: it cannot fit either.
         const auto size = static_cast<uint64_t>(FCDir->ItemsPtr(i).EffectiveCompSize());
-        total = size > std::numeric_limits<uint64_t>::max() - total ? std::numeric_limits<uint64_t>::max()
-                                                                    : total + size;
+        total = size > std::numeric_limits<uint64_t>::max() - total
+                    ? std::numeric_limits<uint64_t>::max()
+                    : total + size;
     }
     if (static_cast<uint64_t>(StreamSize()) < total)
         Fail(57);
@@ -648,7 +660,8 @@ void TZADirManager::ApplyStubOffset() {
 
 TZADirManager::TSearchScope::TSearchScope(TZADirManager& owner) : FOwner(owner) {
     if (!owner.FSearch || owner.FSearch->Stream() != owner.FCompressedStream) {
-        owner.FSearch = std::make_unique<TWindowReader>(owner.FCompressedStream, LocalHeaderSearchWindow);
+        owner.FSearch =
+            std::make_unique<TWindowReader>(owner.FCompressedStream, LocalHeaderSearchWindow);
         FCreated = true;
         FPosition = owner.FCompressedStream->Position();
     }
@@ -674,7 +687,8 @@ int64_t TZADirManager::SearchForward(int64_t start, uint32_t signature, int64_t 
         return memo.result;
 
     const uint8_t s0 = static_cast<uint8_t>(signature), s1 = static_cast<uint8_t>(signature >> 8),
-                  s2 = static_cast<uint8_t>(signature >> 16), s3 = static_cast<uint8_t>(signature >> 24);
+                  s2 = static_cast<uint8_t>(signature >> 16),
+                  s3 = static_cast<uint8_t>(signature >> 24);
     int64_t result = -1;
     int64_t pos = start;
     while (pos <= size - 4) {
@@ -705,7 +719,8 @@ int64_t TZADirManager::SearchForward(int64_t start, uint32_t signature, int64_t 
 
 int64_t TZADirManager::FindLocalHeader(int64_t start) {
     TSearchScope scope(*this);
-    return SearchForward(start, ZipLocalHeaderSignature, static_cast<int64_t>(TZAZipLocalHeader::Size));
+    return SearchForward(start, ZipLocalHeaderSignature,
+                         static_cast<int64_t>(TZAZipLocalHeader::Size));
 }
 
 int64_t TZADirManager::FindSignature(int64_t start, uint32_t signature) {
@@ -767,30 +782,32 @@ void TZADirManager::ScanLocalHeaders() {
             cd.unCompSize = lh.unCompSize;
             cd.nameLength = lh.nameLength;
             cd.extraLength = lh.extraLength;
-            cd.externalAttr =
-                lh.unCompSize != 0 || (lh.genPurposeFlag & gpfDataDescriptor) != 0 ? ZipAttrArchive
-                                                                                   : ZipAttrDirectory;
+            cd.externalAttr = lh.unCompSize != 0 || (lh.genPurposeFlag & gpfDataDescriptor) != 0
+                                  ? ZipAttrArchive
+                                  : ZipAttrDirectory;
             cd.relOffsetLH = static_cast<uint32_t>(p);
             if (p > int64_t{Zip64Marker32} - 1) {
                 cd.relOffsetLH = Zip64Marker32;
                 item.Zip64ExtInfo.relOffsetLH = p;
             }
             item.CompressionMethod = lh.compMethod;
-            if ((lh.genPurposeFlag & gpfEncrypted) != 0 && lh.extractVersion < OwnVariantExtractVersion)
+            if ((lh.genPurposeFlag & gpfEncrypted) != 0 &&
+                lh.extractVersion < OwnVariantExtractVersion)
                 item.ZAEncryptionAlgorithm = caPkzipClassic;
 
             const int64_t nameAt = p + static_cast<int64_t>(TZAZipLocalHeader::Size);
             const uint8_t* name = lh.nameLength > 0 ? reader.At(nameAt, lh.nameLength) : nullptr;
             if (name != nullptr) {
                 bytes.assign(reinterpret_cast<const char*>(name), lh.nameLength);
-                FCDir->SetItemName(index, DecodeLocalEntryName(bytes, lh.genPurposeFlag, convertOem));
+                FCDir->SetItemName(index,
+                                   DecodeLocalEntryName(bytes, lh.genPurposeFlag, convertOem));
             } else {
                 FCDir->SetItemName(index, std::u16string());
             }
             // The local extra field, as far as the stream holds it.
             const int64_t extraAt = nameAt + lh.nameLength;
-            const auto extraLength = static_cast<size_t>(
-                std::clamp<int64_t>(size - extraAt, 0, lh.extraLength));
+            const auto extraLength =
+                static_cast<size_t>(std::clamp<int64_t>(size - extraAt, 0, lh.extraLength));
             if (extraLength > 0) {
                 const uint8_t* extra = reader.At(extraAt, extraLength);
                 if (extra != nullptr)

@@ -31,8 +31,8 @@ public:
     // Search window of the end record: the 22-byte record, a comment of up to
     // 65,535 bytes and 43 bytes more.
     static constexpr int64_t EndRecordSearchSize = 65600;
+    // Read window of the forward searches (local headers, descriptors, stub).
     static constexpr int64_t LocalHeaderSearchWindow = 65535;
-    static constexpr int64_t StubSearchWindow = 10000;
     // Largest local extra field the rebuild accepts.
     static constexpr uint16_t MaxLocalExtraLength = 260;
 

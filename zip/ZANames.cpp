@@ -10,7 +10,9 @@ namespace za {
 
 namespace {
 
-bool IsCont(uint8_t b) { return b >= 0x80 && b <= 0xBF; }
+bool IsCont(uint8_t b) {
+    return b >= 0x80 && b <= 0xBF;
+}
 
 // Length of the well-formed sequence starting at p (0 when there is none).
 size_t Utf8SequenceLength(const uint8_t* p, size_t left) {

@@ -51,7 +51,7 @@ public:
         }
     }
     uint8_t Encrypt(uint8_t plain) {
-        const uint16_t temp = static_cast<uint16_t>(FKey2 | 2);
+        const uint32_t temp = (FKey2 | 2) & 0xFFFF;
         const uint8_t cipher = plain ^ static_cast<uint8_t>((temp * (temp ^ 1)) >> 8);
         Update(plain);
         return cipher;

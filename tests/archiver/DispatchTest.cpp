@@ -49,19 +49,18 @@ TEST_F(Dispatch, ProgressEvents) {
     EXPECT_EQ(seen, u"docs\\readme.txt");
     EXPECT_TRUE(cancel);
 
-    Arc.SetOnOverallProgress([&](TZABaseArchiver*, double p, TZAProcessOperation,
-                                 TZAProgressPhase, bool& c) {
-        EXPECT_EQ(p, 100);
-        EXPECT_TRUE(c);
-        c = false;
-    });
+    Arc.SetOnOverallProgress(
+        [&](TZABaseArchiver*, double p, TZAProcessOperation, TZAProgressPhase, bool& c) {
+            EXPECT_EQ(p, 100);
+            EXPECT_TRUE(c);
+            c = false;
+        });
     Arc.DoOverallProgress(100, poExtract, ppEnd, cancel = true);
     EXPECT_FALSE(cancel);
 
     // The copy progress clears the flag before its handler sees it.
-    Arc.SetOnCopyTempFileProgress([&](TZABaseArchiver*, double, TZAProgressPhase, bool& c) {
-        EXPECT_FALSE(c);
-    });
+    Arc.SetOnCopyTempFileProgress(
+        [&](TZABaseArchiver*, double, TZAProgressPhase, bool& c) { EXPECT_FALSE(c); });
     Arc.DoCopyTempFileProgress(50, ppProcess, cancel = true);
     EXPECT_FALSE(cancel);
     EXPECT_TRUE(Dialogs.questions.empty());
@@ -74,8 +73,8 @@ TEST_F(Dispatch, ConfirmOverwriteDefaultAsks) {
         TZAOverwriteMode mode;
     };
     const Case cases[] = {
-        {mrYes, true, omPrompt},       {mrNo, false, omPrompt},      {mrNoToAll, false, omNever},
-        {mrYesToAll, true, omAlways},  {mrCancel, false, omPrompt},
+        {mrYes, true, omPrompt},      {mrNo, false, omPrompt},     {mrNoToAll, false, omNever},
+        {mrYesToAll, true, omAlways}, {mrCancel, false, omPrompt},
     };
     for (const Case& c : cases) {
         Arc.Options().SetOverwriteMode(omPrompt);
@@ -92,13 +91,13 @@ TEST_F(Dispatch, ConfirmOverwriteDefaultAsks) {
         EXPECT_EQ(Dialogs.questions[0].type, mtConfirmation);
     }
     // A handler gets the caller's values and may change the destination.
-    Arc.SetOnConfirmOverwrite([](TZABaseArchiver*, const std::u16string& src,
-                                 std::u16string& dst, bool& c) {
-        EXPECT_EQ(src, u"a.txt");
-        EXPECT_FALSE(c);
-        dst = u"C:\\out\\b.txt";
-        c = true;
-    });
+    Arc.SetOnConfirmOverwrite(
+        [](TZABaseArchiver*, const std::u16string& src, std::u16string& dst, bool& c) {
+            EXPECT_EQ(src, u"a.txt");
+            EXPECT_FALSE(c);
+            dst = u"C:\\out\\b.txt";
+            c = true;
+        });
     std::u16string dest = u"C:\\out\\a.txt";
     bool confirm = false;
     Arc.DoConfirmOverwrite(u"a.txt", dest, confirm);
@@ -216,9 +215,9 @@ TEST_F(Dispatch, ProcessFileFailureDefaults) {
 TEST_F(Dispatch, FailureProtocol) {
     struct Case {
         const char* title;
-        int failures;                   // attempts that fail before one succeeds (-1: all)
+        int failures; // attempts that fail before one succeeds (-1: all)
         int32_t native;
-        std::vector<TZAAction> answers; // the handler's answers in order (empty: no handler)
+        std::vector<TZAAction> answers;   // the handler's answers in order (empty: no handler)
         std::vector<TModalResult> dialog; // default dialog answers
         int attempts;
         TZAAction result;
@@ -274,20 +273,20 @@ TEST_F(Dispatch, FailureProtocolLetsOtherExceptionsThrough) {
     Arc.SetOnProcessFileFailure([&](TZABaseArchiver*, const std::u16string&, TZAProcessOperation,
                                     int32_t, int32_t, const std::u16string&,
                                     TZAAction&) { ++calls; });
-    EXPECT_THROW(Arc.ProcessWithFailureProtocol(u"a", poExtract,
-                                                [] { throw EFCreateError(u"disk"); }),
-                 EFCreateError);
-    EXPECT_THROW(Arc.ProcessWithFailureProtocol(u"a", poExtract,
-                                                [] { throw std::runtime_error("x"); }),
-                 std::runtime_error);
+    EXPECT_THROW(
+        Arc.ProcessWithFailureProtocol(u"a", poExtract, [] { throw EFCreateError(u"disk"); }),
+        EFCreateError);
+    EXPECT_THROW(
+        Arc.ProcessWithFailureProtocol(u"a", poExtract, [] { throw std::runtime_error("x"); }),
+        std::runtime_error);
     EXPECT_EQ(calls, 0);
     // An exception of the handler itself passes through as well.
     Arc.SetOnProcessFileFailure([](TZABaseArchiver*, const std::u16string&, TZAProcessOperation,
                                    int32_t, int32_t, const std::u16string&,
                                    TZAAction&) { throw std::logic_error("handler"); });
-    EXPECT_THROW(Arc.ProcessWithFailureProtocol(u"a", poExtract,
-                                                [&] { throw EZAException(8, &Arc); }),
-                 std::logic_error);
+    EXPECT_THROW(
+        Arc.ProcessWithFailureProtocol(u"a", poExtract, [&] { throw EZAException(8, &Arc); }),
+        std::logic_error);
 }
 
 class VolumeDispatch : public test::ScratchDirTest {
@@ -448,12 +447,13 @@ TEST_F(Dispatch, StoreAndExtractFileNames) {
     name = u"docs/sub/c.txt";
     Arc.DoExtractFile(name, fattr, "c");
     EXPECT_EQ(name, u"docs\\sub\\c.txt");
-    Arc.SetOnExtractFile([](TZABaseArchiver*, std::u16string& n, uint32_t& a, const std::string& c) {
-        EXPECT_EQ(n, u"x\\y.txt");
-        EXPECT_EQ(c, "c");
-        n = u"z.txt";
-        a = 1;
-    });
+    Arc.SetOnExtractFile(
+        [](TZABaseArchiver*, std::u16string& n, uint32_t& a, const std::string& c) {
+            EXPECT_EQ(n, u"x\\y.txt");
+            EXPECT_EQ(c, "c");
+            n = u"z.txt";
+            a = 1;
+        });
     name = u"x/y.txt";
     Arc.DoExtractFile(name, fattr, "c");
     EXPECT_EQ(name, u"z.txt");
@@ -463,12 +463,12 @@ TEST_F(Dispatch, StoreAndExtractFileNames) {
     bool cancel = false;
     Arc.DoProcessVolumeFailure(poExtract, 2, u"v", cancel);
     EXPECT_FALSE(cancel);
-    Arc.SetOnProcessVolumeFailure([](TZABaseArchiver*, TZAProcessOperation, int32_t n,
-                                     const std::u16string& v, bool& c) {
-        EXPECT_EQ(n, 2);
-        EXPECT_EQ(v, u"v");
-        c = true;
-    });
+    Arc.SetOnProcessVolumeFailure(
+        [](TZABaseArchiver*, TZAProcessOperation, int32_t n, const std::u16string& v, bool& c) {
+            EXPECT_EQ(n, 2);
+            EXPECT_EQ(v, u"v");
+            c = true;
+        });
     Arc.DoProcessVolumeFailure(poExtract, 2, u"v", cancel);
     EXPECT_TRUE(cancel);
 }

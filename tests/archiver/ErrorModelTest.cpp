@@ -191,13 +191,22 @@ TEST(ErrorModel, ExamplesAndNumberField) {
         std::u16string expected;
     };
     const Case cases[] = {
-        {9, true, {}, false,
+        {9,
+         true,
+         {},
+         false,
          u"Archiver: File name is blank. Specify appropriate file name - Native error: 00009"},
-        {12, true, {std::u16string(u"res\\gsm.zip")}, true,
+        {12,
+         true,
+         {std::u16string(u"res\\gsm.zip")},
+         true,
          u"Archiver: File \"res\\gsm.zip\" not found - Native error: 00012"},
         {1, false, {}, false, u"Index out of bounds - Native error: 00001"},
         {99, false, {}, false, u"Unknown error - Native error: 00099"},
-        {19, true, {std::u16string(u"C:\\out\\a.txt")}, true,
+        {19,
+         true,
+         {std::u16string(u"C:\\out\\a.txt")},
+         true,
          u"Archiver: Cannot create file \"C:\\out\\a.txt\" - Native error: 00019"},
         // Placeholders stay when no arguments are given.
         {12, false, {}, false, u"File \"%s\" not found - Native error: 00012"},

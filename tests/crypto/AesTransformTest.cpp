@@ -251,7 +251,8 @@ TEST(AesTransform, ShortStartBlockIsNoErrorAndTheEntryFailsAuthentication) {
     TReadOnlyMemoryStream cut(s.start.data(), 5);
     EXPECT_NO_THROW(t.LoadFileStorageStartBlock(cut, 0));
     EXPECT_TRUE(t.CheckPassword("other", {}));
-    TReadOnlyMemoryStream none(nullptr, 0);
+    const uint8_t nothing[1] = {};
+    TReadOnlyMemoryStream none(nothing, 0);
     EXPECT_NO_THROW(t.LoadFileStorageEndBlock(none, 0));
     EXPECT_TRUE(t.IsDirItemCorrupted({}, 0));
 }

@@ -1,11 +1,14 @@
 #include "platform/TextIO.h"
 #include "platform/Dialogs.h"
 
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace za {
@@ -106,8 +109,8 @@ namespace za {
 namespace {
 
 // Reads from the pty master until the text appears (or a few seconds pass).
-bool WaitFor(int master, std::string& seen, const std::string& text) {
-    for (int i = 0; i < 300 && seen.find(text) == std::string::npos; ++i) {
+bool WaitFor(int master, std::string& seen, const std::string& text, int rounds = 300) {
+    for (int i = 0; i < rounds && seen.find(text) == std::string::npos; ++i) {
         pollfd p{master, POLLIN, 0};
         if (poll(&p, 1, 20) > 0) {
             char buf[256];
@@ -147,9 +150,22 @@ TEST(TerminalDialogsTest, AnswersOnTheTerminalAndHidesThePassword) {
     EXPECT_NE(seen.find("Password for \"x.txt\""), std::string::npos);
     const std::string secret = "Секрет\n";
     ASSERT_EQ(write(master, secret.data(), secret.size()), static_cast<ssize_t>(secret.size()));
+    // Wait at most a few seconds; a child stuck on the terminal is killed.
     int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    WaitFor(master, seen, "\x01"); // drain what is left
+    pid_t done = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (done == 0 && std::chrono::steady_clock::now() < deadline) {
+        WaitFor(master, seen, "\x01", 1); // drains the output
+        done = waitpid(pid, &status, WNOHANG);
+        if (done == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    if (done == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "terminal dialog did not finish; output: " << seen;
+    }
     close(master);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);

@@ -27,7 +27,8 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(FPath, ec);
 }
 
-std::filesystem::path TempDir::WriteFile(const std::string& relativeName, std::string_view bytes) const {
+std::filesystem::path TempDir::WriteFile(const std::string& relativeName,
+                                         std::string_view bytes) const {
     auto path = FPath / relativeName;
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

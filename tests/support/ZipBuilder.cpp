@@ -51,9 +51,15 @@ std::string InflateRaw(std::string_view data, size_t expectedSize) {
     return out;
 }
 
-std::string LE16(uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-std::string LE32(uint32_t v) { return LE16(static_cast<uint16_t>(v)) + LE16(static_cast<uint16_t>(v >> 16)); }
-std::string LE64(uint64_t v) { return LE32(static_cast<uint32_t>(v)) + LE32(static_cast<uint32_t>(v >> 32)); }
+std::string LE16(uint16_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+}
+std::string LE32(uint32_t v) {
+    return LE16(static_cast<uint16_t>(v)) + LE16(static_cast<uint16_t>(v >> 16));
+}
+std::string LE64(uint64_t v) {
+    return LE32(static_cast<uint32_t>(v)) + LE32(static_cast<uint32_t>(v >> 32));
+}
 
 std::string ExtraBlock(uint16_t headerID, std::string_view data) {
     return LE16(headerID) + LE16(static_cast<uint16_t>(data.size())) + std::string(data);
@@ -83,15 +89,19 @@ std::string AesExtra(uint8_t strength, uint16_t actualMethod, uint16_t vendorVer
                                   std::string(1, static_cast<char>(strength)) + LE16(actualMethod));
 }
 
-std::string UnicodeNameExtra(std::u16string_view name, uint32_t signature, std::optional<int32_t> count) {
-    std::string data = LE32(signature) + LE32(static_cast<uint32_t>(count.value_or(static_cast<int32_t>(name.size()))));
+std::string UnicodeNameExtra(std::u16string_view name, uint32_t signature,
+                             std::optional<int32_t> count) {
+    std::string data =
+        LE32(signature) +
+        LE32(static_cast<uint32_t>(count.value_or(static_cast<int32_t>(name.size()))));
     for (char16_t c : name)
         data += LE16(static_cast<uint16_t>(c));
     return ExtraBlock(0x554E, data);
 }
 
 std::string UnicodePathExtra(std::string_view utf8Name, std::string_view storedName) {
-    return ExtraBlock(0x7075, std::string(1, '\1') + LE32(Crc32(storedName)) + std::string(utf8Name));
+    return ExtraBlock(0x7075,
+                      std::string(1, '\1') + LE32(Crc32(storedName)) + std::string(utf8Name));
 }
 
 ZipEntry ZipEntry::Stored(std::string name, std::string content) {
@@ -182,7 +192,9 @@ std::string ZipBuilder::Build(ZipLayout* layout) const {
 
         if (!e.omitLocal) {
             const bool zeroLocal = e.dataDescriptor && !e.keepLocalSizes;
-            std::string localExtra = (e.zip64 ? Zip64Extra(zeroLocal ? 0 : uncomp, zeroLocal ? 0 : comp) : "") + e.localExtra;
+            std::string localExtra =
+                (e.zip64 ? Zip64Extra(zeroLocal ? 0 : uncomp, zeroLocal ? 0 : comp) : "") +
+                e.localExtra;
             out += LE32(0x04034B50);
             out += LE16(e.zip64 ? static_cast<uint16_t>(45) : e.versionNeeded);
             out += LE16(flags);
@@ -190,8 +202,12 @@ std::string ZipBuilder::Build(ZipLayout* layout) const {
             out += LE16(e.time);
             out += LE16(e.date);
             out += LE32(e.localCrc.value_or(zeroLocal ? 0 : crc));
-            out += LE32(e.localCompSize.value_or(e.zip64 ? 0xFFFFFFFF : zeroLocal ? 0 : static_cast<uint32_t>(comp)));
-            out += LE32(e.localUncompSize.value_or(e.zip64 ? 0xFFFFFFFF : zeroLocal ? 0 : static_cast<uint32_t>(uncomp)));
+            out += LE32(e.localCompSize.value_or(e.zip64     ? 0xFFFFFFFF
+                                                 : zeroLocal ? 0
+                                                             : static_cast<uint32_t>(comp)));
+            out += LE32(e.localUncompSize.value_or(e.zip64     ? 0xFFFFFFFF
+                                                   : zeroLocal ? 0
+                                                               : static_cast<uint32_t>(uncomp)));
             out += LE16(static_cast<uint16_t>(e.name.size()));
             out += LE16(e.localExtraLength.value_or(static_cast<uint16_t>(localExtra.size())));
             out += e.name;
@@ -212,11 +228,13 @@ std::string ZipBuilder::Build(ZipLayout* layout) const {
             }
         }
 
-        std::string centralExtra = (e.zip64 ? Zip64Extra(uncomp, comp, relOffset) : "") + e.centralExtra;
+        std::string centralExtra =
+            (e.zip64 ? Zip64Extra(uncomp, comp, relOffset) : "") + e.centralExtra;
         std::string h;
         h += LE32(0x02014B50);
         h += LE16(e.versionMadeBy);
-        h += LE16(e.centralExtractVersion.value_or(e.zip64 ? static_cast<uint16_t>(45) : e.versionNeeded));
+        h += LE16(e.centralExtractVersion.value_or(e.zip64 ? static_cast<uint16_t>(45)
+                                                           : e.versionNeeded));
         h += LE16(flags);
         h += LE16(e.method);
         h += LE16(e.time);
@@ -280,8 +298,10 @@ std::string ZipBuilder::Build(ZipLayout* layout) const {
         const auto entries16 = static_cast<uint16_t>(markers || count > 0xFFFF ? 0xFFFF : count);
         out += LE16(FEnd.entriesOnDisk.value_or(entries16));
         out += LE16(FEnd.entriesCentralDir.value_or(entries16));
-        out += LE32(FEnd.centralDirSize.value_or(markers ? 0xFFFFFFFF : static_cast<uint32_t>(lay.centralDirSize)));
-        out += LE32(FEnd.offsetStartDir.value_or(markers ? 0xFFFFFFFF : static_cast<uint32_t>(dirOffset)));
+        out += LE32(FEnd.centralDirSize.value_or(
+            markers ? 0xFFFFFFFF : static_cast<uint32_t>(lay.centralDirSize)));
+        out += LE32(
+            FEnd.offsetStartDir.value_or(markers ? 0xFFFFFFFF : static_cast<uint32_t>(dirOffset)));
         out += LE16(FEnd.commentLength.value_or(static_cast<uint16_t>(FComment.size())));
         out += FComment;
     }
@@ -308,9 +328,11 @@ std::vector<std::string> ZipBuilder::BuildSplit(size_t volumeSize, bool splitMar
     for (size_t i = 0; i < lay.localHeaders.size(); ++i)
         atomic.emplace_back(lay.localHeaders[i], lay.localHeaders[i] + lay.localHeaderSizes[i]);
     for (size_t i = 0; i < lay.centralHeaders.size(); ++i)
-        atomic.emplace_back(lay.centralHeaders[i], lay.centralHeaders[i] + lay.centralHeaderSizes[i]);
+        atomic.emplace_back(lay.centralHeaders[i],
+                            lay.centralHeaders[i] + lay.centralHeaderSizes[i]);
     if (lay.zip64EndOffset >= 0)
-        atomic.emplace_back(lay.zip64EndOffset, lay.endRecordOffset >= 0 ? lay.endRecordOffset : lay.size);
+        atomic.emplace_back(lay.zip64EndOffset,
+                            lay.endRecordOffset >= 0 ? lay.endRecordOffset : lay.size);
     if (lay.endRecordOffset >= 0)
         atomic.emplace_back(lay.endRecordOffset, lay.size);
     std::vector<int64_t> starts = {0};
@@ -354,12 +376,14 @@ std::vector<std::string> ZipBuilder::BuildSplit(size_t volumeSize, bool splitMar
         patch16(e + 4, FEnd.diskNumber.value_or(lastVolume));
         patch16(e + 6, FEnd.startDiskNumber.value_or(static_cast<uint16_t>(dirVolume)));
         patch16(e + 8, FEnd.entriesOnDisk.value_or(onLast));
-        patch32(e + 16, FEnd.offsetStartDir.value_or(static_cast<uint32_t>(lay.centralDirOffset - starts[dirVolume])));
+        patch32(e + 16, FEnd.offsetStartDir.value_or(
+                            static_cast<uint32_t>(lay.centralDirOffset - starts[dirVolume])));
     }
     std::vector<std::string> volumes;
     for (size_t v = 0; v < starts.size(); ++v) {
         const int64_t end = v + 1 < starts.size() ? starts[v + 1] : lay.size;
-        volumes.push_back(bytes.substr(static_cast<size_t>(starts[v]), static_cast<size_t>(end - starts[v])));
+        volumes.push_back(
+            bytes.substr(static_cast<size_t>(starts[v]), static_cast<size_t>(end - starts[v])));
     }
     return volumes;
 }

@@ -116,7 +116,7 @@ const std::map<std::string, std::string> kFailing = {
     // every entry after an empty name.)
     {"libzip/filename_duplicate_empty.zip", "native 59"},
     {"zip2/zip64_magic_in_filename_5.zip", "native 59"}, // entry 3 has an empty name
-    {"libzip/bogus.zip", "native 35"},                 // no local header anywhere
+    {"libzip/bogus.zip", "native 35"},                   // no local header anywhere
     {"commons-compress/invalid-zip.zip", "native 35"},
     {"zip2/invalid_cde_number_of_files_allocation_greater_offset.zip", "native 35"},
     {"zip2/invalid_offset2.zip", "native 40"}, // ZIP64 markers, no ZIP64 end record
@@ -153,10 +153,15 @@ TEST_F(ZipCorpus, ListingsTheManifestsExpect) {
         {"libzip/fileorder.zip", 2, {"file1", "file2"}},
         {"libzip/teststored.zip", 1, {"abac-repeat.txt"}},
         {"libzip/testdeflated.zip", 1, {"abac-repeat.txt"}},
-        {"libzip/cm-default.zip", 4, {"compressible", "uncompressible", "large-compressible", "large-uncompressible"}},
+        {"libzip/cm-default.zip",
+         4,
+         {"compressible", "uncompressible", "large-compressible", "large-uncompressible"}},
         {"libzip/filename_empty.zip", 1, {""}},
         {"libzip/filename_duplicate.zip", 2, {"test1", "test1"}},
-        {"libzip/broken.zip", 6, {"storedok", "storedcrcerror", "deflateok", "deflatecrcerror", "deflatezliberror", "cryptok"}},
+        {"libzip/broken.zip",
+         6,
+         {"storedok", "storedcrcerror", "deflateok", "deflatecrcerror", "deflatezliberror",
+          "cryptok"}},
         {"libzip/testcomment.zip", 4, {"file1", "file2", "file3", "file4"}},
         {"libzip/testfile-long-comment.zip", 1, {"testfile.txt"}},
         // The comment holds a complete archive whose end record passes the
@@ -167,7 +172,11 @@ TEST_F(ZipCorpus, ListingsTheManifestsExpect) {
         {"libzip/incons-archive-comment-longer.zip", 1, {}},
         {"libzip/incons-archive-comment-shorter.zip", 1, {}},
         {"libzip/testextrabytes.zip", 1, {"testfile.txt"}},
-        {"libzip/junk-at-start.zip", 3, {"test", "testdir/", "testdir/test2"}, 4, false}, // folder offsets keep the stored value
+        {"libzip/junk-at-start.zip",
+         3,
+         {"test", "testdir/", "testdir/test2"},
+         4,
+         false}, // folder offsets keep the stored value
         {"libzip/junk-at-end.zip", 3, {"test", "testdir/", "testdir/test2"}},
         {"libzip/streamed.zip", 1, {"-"}},
         {"libzip/streamed-zip64.zip", 1, {"-"}},
@@ -180,7 +189,9 @@ TEST_F(ZipCorpus, ListingsTheManifestsExpect) {
         {"libzip/encrypt-aes256.zip", 2, {"plain", "encrypted"}},
         {"libzip/test-utf8.zip", 1, {"ÄÖÜäöüßćçĉéèêëē"}},
         {"libzip/testfile-UTF8.zip", 1, {"ÄÖÜßäöü"}},
-        {"zip2/aes_archive.zip", 4, {"secret_data_128", "secret_data_192", "secret_data_256", "secret_data_256_uncompressed"}},
+        {"zip2/aes_archive.zip",
+         4,
+         {"secret_data_128", "secret_data_192", "secret_data_256", "secret_data_256_uncompressed"}},
         {"zip2/ZIP_CRYPTO_FILE.zip", 1, {"test.txt"}},
         {"zip2/comment_garbage.zip", 0, {}},
         {"zip2/misaligned_comment.zip", 0, {}},
@@ -192,7 +203,9 @@ TEST_F(ZipCorpus, ListingsTheManifestsExpect) {
         {"zip2/extended_timestamp.zip", 2, {"mimetype", "test.txt"}},
         {"zip2/files_and_dirs.zip", 3, {"file0.txt", "dir1/", "dir2/"}},
         {"zip2/mimetype.zip", 1, {"mimetype"}},
-        {"zip2/deflate64.zip", 5, {"binary.wmv", "empty.file", "first.txt", "notempty/", "notempty/second.txt"}},
+        {"zip2/deflate64.zip",
+         5,
+         {"binary.wmv", "empty.file", "first.txt", "notempty/", "notempty/second.txt"}},
         {"zip2/linux-7z.zip", 1, {"你好.txt"}},
         {"zip2/ntfs.zip", 2, {}},
         {"zip2/symlink.zip", 1, {"bar"}},
@@ -207,22 +220,44 @@ TEST_F(ZipCorpus, ListingsTheManifestsExpect) {
         {"libarchive/test_read_format_zip_comment_stored_2.zip", 2, {"file0", "build.sh"}},
         {"libarchive/test_read_format_zip_zip64a.zip", 1, {"-"}},
         {"libarchive/test_read_format_zip_zip64b.zip", 1, {"-"}},
-        {"libarchive/test_read_format_zip_with_invalid_traditional_eocd.zip", 2, {"test1.txt", "test2.txt"}},
+        {"libarchive/test_read_format_zip_with_invalid_traditional_eocd.zip",
+         2,
+         {"test1.txt", "test2.txt"}},
         {"libarchive/test_read_format_zip_filename_cp866.zip", 2, {"ПРИВЕТ", "привет"}},
         {"libarchive/test_read_format_zip_filename_utf8_ru.zip", 2, {"ПРИВЕТ", "привет"}},
-        {"libarchive/test_read_format_zip_filename_utf8_jp.zip", 3, {"表だよ/", "表だよ/一覧表.txt", "表だよ/漢字.txt"}},
+        {"libarchive/test_read_format_zip_filename_utf8_jp.zip",
+         3,
+         {"表だよ/", "表だよ/一覧表.txt", "表だよ/漢字.txt"}},
         {"libarchive/test_compat_zip_8.zip", 1, {"arc\\test"}},
-        {"libarchive/test_compat_zip_6.zip", 2, {"New Folder/New Folder/", "New Folder/New Folder/New Text Document.txt"}},
-        {"libarchive/test_compat_zip_3.zip", 2, {"soapui-4.0.0/", "soapui-4.0.0/soapui-settings.xml"}},
+        {"libarchive/test_compat_zip_6.zip",
+         2,
+         {"New Folder/New Folder/", "New Folder/New Folder/New Text Document.txt"}},
+        {"libarchive/test_compat_zip_3.zip",
+         2,
+         {"soapui-4.0.0/", "soapui-4.0.0/soapui-settings.xml"}},
         {"libarchive/test_compat_zip_1.zip", 2, {"META-INF/MANIFEST.MF", "tmp.class"}},
-        {"libarchive/test_read_format_zip_msdos.zip", 6, {"abc", "def", "def/foo", "ghi/", "jkl", "mno/"}},
+        {"libarchive/test_read_format_zip_msdos.zip",
+         6,
+         {"abc", "def", "def/foo", "ghi/", "jkl", "mno/"}},
         {"libarchive/test_read_format_zip_nested.zip", 2, {"small.zip", "file.txt"}},
-        {"libarchive/test_read_format_zip_winzip_aes256_large.zip", 4, {"Makefile", "NEWS", "README", "config.h"}},
-        {"libarchive/test_basic.zip", 5, {"test_basic/", "test_basic/a", "test_basic/b", "test_basic/c", "test_basic/CAPS"}},
+        {"libarchive/test_read_format_zip_winzip_aes256_large.zip",
+         4,
+         {"Makefile", "NEWS", "README", "config.h"}},
+        {"libarchive/test_basic.zip",
+         5,
+         {"test_basic/", "test_basic/a", "test_basic/b", "test_basic/c", "test_basic/CAPS"}},
         {"libarchive/test_I.zip", 1, {"Γειά σου Κόσμε.txt"}},
-        {"commons-compress/COMPRESS-477/split_zip_created_by_zip/zip_to_compare_created_by_zip.zip", 272, {}},
-        {"commons-compress/COMPRESS-477/split_zip_created_by_zip/zip_to_compare_created_by_zip_zip64.zip", 272, {}},
-        {"commons-compress/COMPRESS-477/split_zip_created_by_winrar/zip_to_compare_created_by_winrar.zip", 279, {}},
+        {"commons-compress/COMPRESS-477/split_zip_created_by_zip/zip_to_compare_created_by_zip.zip",
+         272,
+         {}},
+        {"commons-compress/COMPRESS-477/split_zip_created_by_zip/"
+         "zip_to_compare_created_by_zip_zip64.zip",
+         272,
+         {}},
+        {"commons-compress/COMPRESS-477/split_zip_created_by_winrar/"
+         "zip_to_compare_created_by_winrar.zip",
+         279,
+         {}},
         {"commons-compress/COMPRESS-621.zip", 1, {"COMPRESS-621.txt"}, 15},
         {"commons-compress/COMPRESS-208.zip", 2, {"test1.xml", "test2.xml"}},
         {"commons-compress/archive_with_trailer.zip", 2, {"test1.xml", "test2.xml"}},
@@ -259,7 +294,8 @@ TEST_F(ZipCorpus, ListingsTheManifestsExpect) {
 TEST_F(ZipCorpus, Comments) {
     EXPECT_EQ(LoadFile(PathOf("libzip/testcomment.zip"), true).comment,
               "This is the archive comment for the file.\r\n\r\nLong.\r\n\r\nLonger.\r\n");
-    EXPECT_EQ(LoadFile(PathOf("libzip/testfile-long-comment.zip"), true).comment, std::string(22781, 'X'));
+    EXPECT_EQ(LoadFile(PathOf("libzip/testfile-long-comment.zip"), true).comment,
+              std::string(22781, 'X'));
     EXPECT_EQ(LoadFile(PathOf("zip2/comment_garbage.zip"), true).comment, "short.");
     EXPECT_EQ(LoadFile(PathOf("zip2/misaligned_comment.zip"), true).comment, "short.");
 }
@@ -273,7 +309,8 @@ TEST_F(ZipCorpus, WithoutOpenCorruptedArchives) {
         {"libarchive/test_read_format_zip_malformed1.zip", "native 48"},
         {"commons-compress/COMPRESS-548.zip", "native 48"},
         {"commons-compress/ZipFile-method.zip", "native 57"},
-        {"libzip/incons-file-count-high.zip", "native 57"}, // more entries than the directory can hold
+        {"libzip/incons-file-count-high.zip",
+         "native 57"}, // more entries than the directory can hold
         {"libzip/test.zip", "ok"},
     };
     for (const auto& c : cases)

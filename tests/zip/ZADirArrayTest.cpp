@@ -98,8 +98,9 @@ TEST(ZipDirArray, GrowthSteps) {
     };
     // Appending one at a time: 1,000, then +2,000, +4,000, +8,000, +10,000, ...
     TZADirArray one;
-    const std::vector<Step> appendSteps = {{1, 1000},     {1000, 1000},   {1001, 3000},  {3001, 7000},
-                                           {7001, 15000}, {15001, 25000}, {25001, 35000}};
+    const std::vector<Step> appendSteps = {{1, 1000},     {1000, 1000},  {1001, 3000},
+                                           {3001, 7000},  {7001, 15000}, {15001, 25000},
+                                           {25001, 35000}};
     int32_t n = 0;
     for (const auto& s : appendSteps) {
         while (n < s.count)

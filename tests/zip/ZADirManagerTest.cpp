@@ -69,17 +69,27 @@ void RunCases(const std::vector<LoadCase>& cases) {
 TEST(ZipLoad, EndRecordSearch) {
     const std::string fakeBad = std::string("PK\x05\x06", 4) + std::string(18, '\xFF');
     RunCases({
-        {"22 zero bytes after the signature", [] { return std::string("PK\x05\x06", 4) + std::string(18, '\0'); },
-         false, 0, {},
+        {"22 zero bytes after the signature",
+         [] { return std::string("PK\x05\x06", 4) + std::string(18, '\0'); },
+         false,
+         0,
+         {},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.StubSize(), 0);
              EXPECT_EQ(dm.CentralDirEnd().signature, 0x06054B50u);
              EXPECT_FALSE(dm.Zip64());
          }},
-        {"plain two files", [] { return TwoFiles(); }, false, 0, {u"a.txt", u"b.txt"},
+        {"plain two files",
+         [] { return TwoFiles(); },
+         false,
+         0,
+         {u"a.txt", u"b.txt"},
          [](const TZADirManager& dm, const std::string& bytes) {
              test::ZipLayout lay;
-             ZipBuilder().AddStored("a.txt", "alpha").AddDeflated("b.txt", std::string(300, 'b')).Build(&lay);
+             ZipBuilder()
+                 .AddStored("a.txt", "alpha")
+                 .AddDeflated("b.txt", std::string(300, 'b'))
+                 .Build(&lay);
              EXPECT_EQ(dm.CentralDirOffset(), lay.centralDirOffset);
              EXPECT_EQ(dm.StubSize(), 0);
              EXPECT_EQ(static_cast<int64_t>(bytes.size()), lay.size);
@@ -94,7 +104,14 @@ TEST(ZipLoad, EndRecordSearch) {
              EXPECT_EQ(b.Operation, poAdd);
          }},
         {"a comment with a fake record that fails the test",
-         [&] { return ZipBuilder().AddStored("a.txt", "x").Comment("note " + fakeBad + " end").Build(); }, false, 0,
+         [&] {
+             return ZipBuilder()
+                 .AddStored("a.txt", "x")
+                 .Comment("note " + fakeBad + " end")
+                 .Build();
+         },
+         false,
+         0,
          {u"a.txt"},
          [&](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.ArchiveComment(), "note " + fakeBad + " end");
@@ -104,21 +121,49 @@ TEST(ZipLoad, EndRecordSearch) {
              const std::string fake = std::string("PK\x05\x06", 4) + std::string(18, '\0');
              return ZipBuilder().AddStored("a.txt", "x").Comment("note " + fake).Build();
          },
-         false, 0, {},
-         [](const TZADirManager& dm, const std::string&) { EXPECT_EQ(dm.CentralDirEnd().entriesCentralDir, 0); }},
-        {"a comment of 65,535 bytes", [] { return ZipBuilder().AddStored("a.txt", "x").Comment(std::string(65535, 'c')).Build(); },
-         false, 0, {u"a.txt"},
-         [](const TZADirManager& dm, const std::string&) { EXPECT_EQ(dm.ArchiveComment().size(), 65535u); }},
+         false,
+         0,
+         {},
+         [](const TZADirManager& dm, const std::string&) {
+             EXPECT_EQ(dm.CentralDirEnd().entriesCentralDir, 0);
+         }},
+        {"a comment of 65,535 bytes",
+         [] {
+             return ZipBuilder().AddStored("a.txt", "x").Comment(std::string(65535, 'c')).Build();
+         },
+         false,
+         0,
+         {u"a.txt"},
+         [](const TZADirManager& dm, const std::string&) {
+             EXPECT_EQ(dm.ArchiveComment().size(), 65535u);
+         }},
         {"65,579 bytes after the record: rebuilt",
-         [] { return ZipBuilder().AddStored("a.txt", "x").Comment(std::string(65535, 'c')).Trailing(std::string(44, 't')).Build(); },
-         true, 0, {u"a.txt"},
+         [] {
+             return ZipBuilder()
+                 .AddStored("a.txt", "x")
+                 .Comment(std::string(65535, 'c'))
+                 .Trailing(std::string(44, 't'))
+                 .Build();
+         },
+         true,
+         0,
+         {u"a.txt"},
          [](const TZADirManager& dm, const std::string& bytes) {
              EXPECT_EQ(dm.CentralDirOffset(), static_cast<int64_t>(bytes.size()));
              EXPECT_TRUE(dm.ArchiveComment().empty());
          }},
         {"65,578 bytes after the record: found",
-         [] { return ZipBuilder().AddStored("a.txt", "x").Comment(std::string(65535, 'c')).Trailing(std::string(43, 't')).Build(); },
-         false, 0, {u"a.txt"}, nullptr},
+         [] {
+             return ZipBuilder()
+                 .AddStored("a.txt", "x")
+                 .Comment(std::string(65535, 'c'))
+                 .Trailing(std::string(43, 't'))
+                 .Build();
+         },
+         false,
+         0,
+         {u"a.txt"},
+         nullptr},
         {"comment length beyond the stream: rebuilt",
          [] {
              ZipBuilder b;
@@ -126,9 +171,16 @@ TEST(ZipLoad, EndRecordSearch) {
              b.End().commentLength = 10;
              return b.Build();
          },
-         true, 0, {u"a.txt"}, nullptr},
+         true,
+         0,
+         {u"a.txt"},
+         nullptr},
         {"no end record, OpenCorruptedArchives off: rebuilt by LoadDir",
-         [] { return ZipBuilder().AddStored("a.txt", "x").OmitEndRecord().Build(); }, false, 0, {u"a.txt"}, nullptr},
+         [] { return ZipBuilder().AddStored("a.txt", "x").OmitEndRecord().Build(); },
+         false,
+         0,
+         {u"a.txt"},
+         nullptr},
         {"0xFFFF entries without ZIP64: rebuilt",
          [] {
              ZipBuilder b;
@@ -137,12 +189,19 @@ TEST(ZipLoad, EndRecordSearch) {
              b.End().entriesOnDisk = 1;
              return b.Build();
          },
-         false, 0, {u"a.txt", u"b.txt"},
+         false,
+         0,
+         {u"a.txt", u"b.txt"},
          [](const TZADirManager& dm, const std::string& bytes) {
              EXPECT_EQ(dm.CentralDirOffset(), static_cast<int64_t>(bytes.size()));
              EXPECT_EQ(dm.CDir().ItemsPtr(0).CentralDir.signature, 0x04034B50u);
          }},
-        {"nothing that looks like a ZIP", [] { return std::string(100, 'z'); }, true, 35, {}, nullptr},
+        {"nothing that looks like a ZIP",
+         [] { return std::string(100, 'z'); },
+         true,
+         35,
+         {},
+         nullptr},
         {"empty stream", [] { return std::string(); }, true, 35, {}, nullptr},
     });
 }
@@ -153,20 +212,42 @@ TEST(ZipLoad, StubDetection) {
         {"stub not counted: offsets raised, folders kept",
          [&] {
              ZipEntry folder = ZipEntry::Folder("dir/");
-             return ZipBuilder().Stub(stub, false).AddStored("a.txt", "alpha").Add(folder).AddStored("dir/b", "beta").Build();
+             return ZipBuilder()
+                 .Stub(stub, false)
+                 .AddStored("a.txt", "alpha")
+                 .Add(folder)
+                 .AddStored("dir/b", "beta")
+                 .Build();
          },
-         false, 0, {u"a.txt", u"dir/", u"dir/b"},
+         false,
+         0,
+         {u"a.txt", u"dir/", u"dir/b"},
          [](const TZADirManager& dm, const std::string&) {
              test::ZipLayout lay;
-             ZipBuilder().Stub(std::string(1000, 'S'), false).AddStored("a.txt", "alpha").Add(ZipEntry::Folder("dir/")).AddStored("dir/b", "beta").Build(&lay);
+             ZipBuilder()
+                 .Stub(std::string(1000, 'S'), false)
+                 .AddStored("a.txt", "alpha")
+                 .Add(ZipEntry::Folder("dir/"))
+                 .AddStored("dir/b", "beta")
+                 .Build(&lay);
              EXPECT_EQ(dm.StubSize(), 1000);
              EXPECT_EQ(dm.CDir().ItemsPtr(0).CentralDir.relOffsetLH, 1000u);
-             EXPECT_EQ(dm.CDir().ItemsPtr(1).CentralDir.relOffsetLH, static_cast<uint32_t>(lay.localHeaders[1] - 1000));
-             EXPECT_EQ(dm.CDir().ItemsPtr(2).CentralDir.relOffsetLH, static_cast<uint32_t>(lay.localHeaders[2]));
+             EXPECT_EQ(dm.CDir().ItemsPtr(1).CentralDir.relOffsetLH,
+                       static_cast<uint32_t>(lay.localHeaders[1] - 1000));
+             EXPECT_EQ(dm.CDir().ItemsPtr(2).CentralDir.relOffsetLH,
+                       static_cast<uint32_t>(lay.localHeaders[2]));
              EXPECT_TRUE(dm.IsSFXArchive());
          }},
         {"stub counted: no change",
-         [&] { return ZipBuilder().Stub(stub, true).AddStored("a.txt", "alpha").AddStored("b", "beta").Build(); }, false, 0,
+         [&] {
+             return ZipBuilder()
+                 .Stub(stub, true)
+                 .AddStored("a.txt", "alpha")
+                 .AddStored("b", "beta")
+                 .Build();
+         },
+         false,
+         0,
          {u"a.txt", u"b"},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.StubSize(), 1000);
@@ -174,21 +255,32 @@ TEST(ZipLoad, StubDetection) {
              EXPECT_EQ(dm.CDir().ItemsPtr(1).CentralDir.relOffsetLH, 1000u + 30 + 5 + 5);
          }},
         {"only empty entries: no correction",
-         [&] { return ZipBuilder().Stub(stub, false).AddStored("e1", "").AddStored("e2", "").Build(); }, false, 0,
+         [&] {
+             return ZipBuilder().Stub(stub, false).AddStored("e1", "").AddStored("e2", "").Build();
+         },
+         false,
+         0,
          {u"e1", u"e2"},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.StubSize(), 1000);
              EXPECT_EQ(dm.CDir().ItemsPtr(0).CentralDir.relOffsetLH, 0u);
              EXPECT_FALSE(dm.IsSFXArchive());
          }},
-        {"empty archive behind 500 bytes", [] { return ZipBuilder().Stub(std::string(500, 's'), false).Build(); }, false, 0, {},
+        {"empty archive behind 500 bytes",
+         [] { return ZipBuilder().Stub(std::string(500, 's'), false).Build(); },
+         false,
+         0,
+         {},
          [](const TZADirManager& dm, const std::string&) { EXPECT_EQ(dm.StubSize(), 500); }},
         {"stub holding a local header signature",
          [] {
-             std::string s = std::string(200, 'x') + std::string("PK\x03\x04", 4) + std::string(300, 'y');
+             std::string s =
+                 std::string(200, 'x') + std::string("PK\x03\x04", 4) + std::string(300, 'y');
              return ZipBuilder().Stub(s, false).AddStored("a.txt", "alpha").Build();
          },
-         false, 0, {u"a.txt"},
+         false,
+         0,
+         {u"a.txt"},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.StubSize(), 504);
              EXPECT_EQ(dm.CDir().ItemsPtr(0).CentralDir.relOffsetLH, 504u);
@@ -206,7 +298,9 @@ TEST(ZipLoad, StubDetection) {
              bytes.replace(static_cast<size_t>(lay.centralHeaders[1]), h0.size(), h0);
              return bytes;
          },
-         false, 0, {u"b", u"a"},
+         false,
+         0,
+         {u"b", u"a"},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.StubSize(), 1000 + 35);
              EXPECT_EQ(dm.CDir().ItemsPtr(0).CentralDir.relOffsetLH, 1035u);
@@ -218,7 +312,9 @@ TEST(ZipLoad, StubDetection) {
              e.dataDescriptor = true;
              return ZipBuilder().Stub(stub, false).Add(e).Build();
          },
-         false, 0, {u"-"},
+         false,
+         0,
+         {u"-"},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.StubSize(), 1000);
              EXPECT_EQ(dm.CDir().ItemsPtr(0).CentralDir.relOffsetLH, 1000u);
@@ -227,9 +323,16 @@ TEST(ZipLoad, StubDetection) {
          [&] {
              ZipEntry e = ZipEntry::Stored("big", "data");
              e.zip64 = true;
-             return ZipBuilder().Stub(stub, true).Add(ZipEntry::Stored("small", "abc")).Add(e).Zip64().Build();
+             return ZipBuilder()
+                 .Stub(stub, true)
+                 .Add(ZipEntry::Stored("small", "abc"))
+                 .Add(e)
+                 .Zip64()
+                 .Build();
          },
-         false, 0, {u"small", u"big"},
+         false,
+         0,
+         {u"small", u"big"},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_EQ(dm.StubSize(), 1000);
              EXPECT_EQ(dm.CDir().ItemsPtr(1).CentralDir.relOffsetLH, 0xFFFFFFFFu);
@@ -238,11 +341,26 @@ TEST(ZipLoad, StubDetection) {
     });
 }
 
+TEST(ZipLoad, StubBeforeZip64LocalHeaders) {
+    // The first local header keeps its sizes in a ZIP64 block (markers in the
+    // 32-bit fields): it still matches the first central header.
+    ZipEntry e = ZipEntry::Deflated("first", std::string(500, 'f'));
+    e.zip64 = true;
+    test::LoadedArchive a(
+        ZipBuilder().Stub(std::string(300, 'S'), false).Add(e).AddStored("second", "s").Build());
+    auto& dm = a.Load();
+    EXPECT_EQ(dm.StubSize(), 300);
+    EXPECT_EQ(dm.CDir().ItemsPtr(0).EffectiveRelOffsetLH(), 300);
+    EXPECT_EQ(a.bytes.substr(static_cast<size_t>(dm.CDir().ItemsPtr(1).EffectiveRelOffsetLH()), 4),
+              std::string("PK\x03\x04", 4));
+}
+
 TEST(ZipLoad, StubOffsetIntoZip64Value) {
     // An entry whose offset sits in its ZIP64 block gets the stub offset there.
     ZipEntry big = ZipEntry::Stored("b", "bbbb");
     big.zip64 = true;
-    test::LoadedArchive a(ZipBuilder().Stub(std::string(64, 'S'), false).AddStored("a", "aaaa").Add(big).Build());
+    test::LoadedArchive a(
+        ZipBuilder().Stub(std::string(64, 'S'), false).AddStored("a", "aaaa").Add(big).Build());
     auto& dm = a.Load();
     EXPECT_EQ(dm.StubSize(), 64);
     EXPECT_EQ(dm.CDir().ItemsPtr(1).CentralDir.relOffsetLH, 0xFFFFFFFFu);
@@ -251,7 +369,8 @@ TEST(ZipLoad, StubOffsetIntoZip64Value) {
 
     // ZIP64 end records whose locator does not count the stub: the ZIP64
     // record is found right before the locator, and the stub is detected.
-    test::LoadedArchive b(ZipBuilder().Stub(std::string(64, 'S'), false).AddStored("a", "aaaa").Zip64().Build());
+    test::LoadedArchive b(
+        ZipBuilder().Stub(std::string(64, 'S'), false).AddStored("a", "aaaa").Zip64().Build());
     auto& dm2 = b.Load();
     EXPECT_TRUE(dm2.Zip64());
     EXPECT_EQ(dm2.StubSize(), 64);
@@ -266,7 +385,11 @@ TEST(ZipLoad, Zip64Records) {
     };
     RunCases({
         {"ZIP64 end records",
-         [&] { return ZipBuilder().Add(zip64Entry("a", "12345")).AddStored("b", "x").Zip64().Build(); }, false, 0,
+         [&] {
+             return ZipBuilder().Add(zip64Entry("a", "12345")).AddStored("b", "x").Zip64().Build();
+         },
+         false,
+         0,
          {u"a", u"b"},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_TRUE(dm.Zip64());
@@ -281,8 +404,17 @@ TEST(ZipLoad, Zip64Records) {
              EXPECT_FALSE(dm.CDir().ItemsPtr(1).bHugeFile);
          }},
         {"ZIP64 end record with extensible data",
-         [&] { return ZipBuilder().AddStored("a", "12345").AddStored("b", "x").Zip64(std::string(30, 'e')).Build(); },
-         false, 0, {u"a", u"b"}, nullptr},
+         [&] {
+             return ZipBuilder()
+                 .AddStored("a", "12345")
+                 .AddStored("b", "x")
+                 .Zip64(std::string(30, 'e'))
+                 .Build();
+         },
+         false,
+         0,
+         {u"a", u"b"},
+         nullptr},
         {"locator without a ZIP64 end record",
          [&] {
              ZipBuilder b;
@@ -290,7 +422,10 @@ TEST(ZipLoad, Zip64Records) {
              b.Zip64Fields().recordSignature = 0x06064B51;
              return b.Build();
          },
-         true, 40, {}, nullptr},
+         true,
+         40,
+         {},
+         nullptr},
         {"locator offset wrong, ZIP64 end record right before the locator",
          [&] {
              ZipBuilder b;
@@ -298,7 +433,9 @@ TEST(ZipLoad, Zip64Records) {
              b.Zip64Fields().offsetStartDirEnd = 3;
              return b.Build();
          },
-         false, 0, {u"a", u"b"},
+         false,
+         0,
+         {u"a", u"b"},
          [](const TZADirManager& dm, const std::string&) { EXPECT_TRUE(dm.Zip64()); }},
         {"locator-like bytes before a complete end record: no ZIP64",
          [&] {
@@ -306,7 +443,9 @@ TEST(ZipLoad, Zip64Records) {
              std::string name = "x" + std::string("PK\x06\x07", 4) + std::string(16, '\0');
              return ZipBuilder().AddStored("a", "1").AddStored(name, "2").Build();
          },
-         false, 0, {u"a", u"xPK\x06\x07" + std::u16string(16, u'\0')},
+         false,
+         0,
+         {u"a", u"xPK\x06\x07" + std::u16string(16, u'\0')},
          [](const TZADirManager& dm, const std::string&) {
              EXPECT_FALSE(dm.Zip64());
              EXPECT_EQ(dm.Zip64CentralDirEndLocator().signature, 0u);
@@ -319,7 +458,10 @@ TEST(ZipLoad, Zip64Records) {
              b.Zip64Fields().recordSignature = 0;
              return b.Build();
          },
-         true, 40, {}, nullptr},
+         true,
+         40,
+         {},
+         nullptr},
         {"ZIP64 count negative as 32-bit: refused",
          [&] {
              ZipBuilder b;
@@ -327,7 +469,10 @@ TEST(ZipLoad, Zip64Records) {
              b.Zip64Fields().entriesCentralDir = 0x80000000ull;
              return b.Build();
          },
-         false, 57, {}, nullptr},
+         false,
+         57,
+         {},
+         nullptr},
         {"ZIP64 count beyond the directory size: refused",
          [&] {
              ZipBuilder b;
@@ -335,7 +480,10 @@ TEST(ZipLoad, Zip64Records) {
              b.Zip64Fields().entriesCentralDir = 0x7FFFFFFFull;
              return b.Build();
          },
-         false, 57, {}, nullptr},
+         false,
+         57,
+         {},
+         nullptr},
         {"ZIP64 count beyond the directory size, OpenCorruptedArchives on: rebuilt",
          [&] {
              ZipBuilder b;
@@ -343,7 +491,10 @@ TEST(ZipLoad, Zip64Records) {
              b.Zip64Fields().entriesCentralDir = 0x7FFFFFFFull;
              return b.Build();
          },
-         true, 0, {u"a"}, nullptr},
+         true,
+         0,
+         {u"a"},
+         nullptr},
         {"ZIP64 directory larger than the stream: refused",
          [&] {
              ZipBuilder b;
@@ -351,7 +502,10 @@ TEST(ZipLoad, Zip64Records) {
              b.Zip64Fields().centralDirSize = 0xFFFFFFFFFFull;
              return b.Build();
          },
-         false, 57, {}, nullptr},
+         false,
+         57,
+         {},
+         nullptr},
     });
 }
 
@@ -373,7 +527,8 @@ TEST(ZipLoad, Zip64BlockValues) {
     a.host.openCorrupted = true;
     auto& dm = a.Load();
     ASSERT_EQ(dm.CDir().Count(), 4);
-    EXPECT_EQ(dm.CDir().ItemsPtr(0).Zip64ExtInfo, (TZAZip64ExtendedInfo{0x111111111, 0x222222222, 0, 7}));
+    EXPECT_EQ(dm.CDir().ItemsPtr(0).Zip64ExtInfo,
+              (TZAZip64ExtendedInfo{0x111111111, 0x222222222, 0, 7}));
     EXPECT_EQ(dm.CDir().ItemsPtr(1).Zip64ExtInfo, (TZAZip64ExtendedInfo{0, 0x333333333, 0, 0}));
     EXPECT_TRUE(dm.CDir().ItemsPtr(2).bHugeFile);
     EXPECT_EQ(dm.CDir().ItemsPtr(2).Zip64ExtInfo, TZAZip64ExtendedInfo{});
@@ -393,7 +548,8 @@ TEST(ZipLoad, EncryptionAndMethods) {
     ZipEntry classic = ZipEntry::Stored("classic", "data");
     classic.flags = 1;
     ZipEntry shortAes = aes("short-aes", 3);
-    shortAes.centralExtra = test::ExtraBlock(0x9901, "\x02\x00" "AE\x03");
+    shortAes.centralExtra = test::ExtraBlock(0x9901, "\x02\x00"
+                                                     "AE\x03");
     test::LoadedArchive a(ZipBuilder()
                               .Add(aes("aes128", 1))
                               .Add(aes("aes192", 2))
@@ -407,8 +563,9 @@ TEST(ZipLoad, EncryptionAndMethods) {
     const struct {
         TZACryptoAlgorithm algorithm;
         uint16_t method;
-    } expected[] = {{caAES_128, 8}, {caAES_192, 8}, {caAES_256, 8}, {caPkzipClassic, 8},
-                    {caPkzipClassic, 99}, {caPkzipClassic, 0}, {caPkzipClassic, 99}};
+    } expected[] = {{caAES_128, 8},      {caAES_192, 8},       {caAES_256, 8},
+                    {caPkzipClassic, 8}, {caPkzipClassic, 99}, {caPkzipClassic, 0},
+                    {caPkzipClassic, 99}};
     ASSERT_EQ(dm.CDir().Count(), 7);
     for (int32_t i = 0; i < 7; ++i) {
         EXPECT_EQ(dm.CDir().ItemsPtr(i).ZAEncryptionAlgorithm, expected[i].algorithm) << i;
@@ -424,18 +581,28 @@ TEST(ZipLoad, NamesCommentsAndUnicodeBlocks) {
     ZipEntry utf8 = ZipEntry::Stored(ToUtf8(U("Привет/файл.txt")), "2");
     utf8.flags = 0x0800;
     ZipEntry block = ZipEntry::Stored("raw-name", "3");
-    block.centralExtra = test::ExtraBlock(0x5455, "\x01" "abcd") + test::UnicodeNameExtra(U("Юникод.txt"));
+    block.centralExtra = test::ExtraBlock(0x5455, "\x01"
+                                                  "abcd") +
+                         test::UnicodeNameExtra(U("Юникод.txt"));
     ZipEntry badSig = ZipEntry::Stored("kept", "4");
     badSig.centralExtra = test::UnicodeNameExtra(u"ignored", 0x11111111);
     ZipEntry infoZip = ZipEntry::Stored("gbk-bytes", "5");
     infoZip.centralExtra = test::UnicodePathExtra(ToUtf8(U("七个房间.txt")), "gbk-bytes");
     ZipEntry comment = ZipEntry::Stored("commented", "6");
     comment.comment = std::string("\x80\x99\xC0\xFF comment", 13);
-    test::LoadedArchive a(ZipBuilder().Add(oem).Add(utf8).Add(block).Add(badSig).Add(infoZip).Add(comment)
-                              .Comment(std::string("\xAE\xE2\xE1", 3)).Build());
+    test::LoadedArchive a(ZipBuilder()
+                              .Add(oem)
+                              .Add(utf8)
+                              .Add(block)
+                              .Add(badSig)
+                              .Add(infoZip)
+                              .Add(comment)
+                              .Comment(std::string("\xAE\xE2\xE1", 3))
+                              .Build());
     auto& dm = a.Load();
-    EXPECT_EQ(Names(dm), (std::vector<std::u16string>{U("Привет.txt"), U("Привет/файл.txt"), U("Юникод.txt"),
-                                                       u"kept", u"gbk-bytes", u"commented"}));
+    EXPECT_EQ(Names(dm),
+              (std::vector<std::u16string>{U("Привет.txt"), U("Привет/файл.txt"), U("Юникод.txt"),
+                                           u"kept", u"gbk-bytes", u"commented"}));
     EXPECT_EQ(dm.CDir().ItemsPtr(3).ExtraFields.size(), 1u);
     EXPECT_EQ(dm.CDir().ItemsPtr(3).ExtraFields[0].headerID, 0x554E);
     EXPECT_EQ(dm.CDir().ItemsPtr(4).ExtraFields[0].headerID, 0x7075);
@@ -459,16 +626,35 @@ TEST(ZipLoad, EmptyNames) {
     ZipEntry emptyByBlock = ZipEntry::Stored("named", "x");
     emptyByBlock.centralExtra = test::UnicodeNameExtra(u"", 0x5843554E, 0);
     RunCases({
-        {"one-byte name then empty name", [] { return ZipBuilder().AddStored("a", "1").AddStored("", "2").Build(); },
-         false, 0, {u"a", u""}, nullptr},
-        {"empty name then another: refused", [] { return ZipBuilder().AddStored("", "1").AddStored("b", "2").Build(); },
-         false, 59, {}, nullptr},
+        {"one-byte name then empty name",
+         [] { return ZipBuilder().AddStored("a", "1").AddStored("", "2").Build(); },
+         false,
+         0,
+         {u"a", u""},
+         nullptr},
+        {"empty name then another: refused",
+         [] { return ZipBuilder().AddStored("", "1").AddStored("b", "2").Build(); },
+         false,
+         59,
+         {},
+         nullptr},
         {"empty name then another, rebuilt: refused too",
-         [] { return ZipBuilder().AddStored("", "1").AddStored("b", "2").Build(); }, true, 59, {}, nullptr},
+         [] { return ZipBuilder().AddStored("", "1").AddStored("b", "2").Build(); },
+         true,
+         59,
+         {},
+         nullptr},
         {"Unicode block with count 0 empties the name; the next entry is refused",
-         [&] { return ZipBuilder().Add(emptyByBlock).AddStored("b", "2").Build(); }, false, 59, {}, nullptr},
-        {"duplicate names load", [] { return ZipBuilder().AddStored("d.txt", "1").AddStored("D.TXT", "2").Build(); },
-         false, 0, {u"d.txt", u"D.TXT"},
+         [&] { return ZipBuilder().Add(emptyByBlock).AddStored("b", "2").Build(); },
+         false,
+         59,
+         {},
+         nullptr},
+        {"duplicate names load",
+         [] { return ZipBuilder().AddStored("d.txt", "1").AddStored("D.TXT", "2").Build(); },
+         false,
+         0,
+         {u"d.txt", u"D.TXT"},
          [](const TZADirManager& dm, const std::string&) {
              int32_t no;
              EXPECT_TRUE(const_cast<TZADirManager&>(dm).CDir().FileExists(u"d.txt", no));
@@ -503,20 +689,37 @@ TEST(ZipLoad, DamagedDirectories) {
         return b.Build();
     };
     RunCases({
-        {"name past the end, OpenCorruptedArchives off: read error", truncatedName, false, -1, {}, nullptr},
-        {"name past the end, OpenCorruptedArchives on: rebuilt", truncatedName, true, 0, {u"first", u"abc"}, nullptr},
+        {"name past the end, OpenCorruptedArchives off: read error",
+         truncatedName,
+         false,
+         -1,
+         {},
+         nullptr},
+        {"name past the end, OpenCorruptedArchives on: rebuilt",
+         truncatedName,
+         true,
+         0,
+         {u"first", u"abc"},
+         nullptr},
         {"count one too high, off: refused", tooMany, false, 57, {}, nullptr},
         {"count one too high, on: rebuilt", tooMany, true, 0, {u"a", u"b"}, nullptr},
         {"count beyond the directory size, off: refused", countBeyondSize, false, 57, {}, nullptr},
         {"count beyond the directory size, on: rebuilt", countBeyondSize, true, 0, {u"a"}, nullptr},
-        {"directory size beyond the record: no record, rebuilt", sizeBeyondStart, true, 0, {u"a"}, nullptr},
+        {"directory size beyond the record: no record, rebuilt",
+         sizeBeyondStart,
+         true,
+         0,
+         {u"a"},
+         nullptr},
         {"extra field longer than the header claims: cut",
          [] {
              ZipEntry e = ZipEntry::Stored("a", "1");
              e.centralExtra = test::ExtraBlockClaiming(0x5455, 500, "abc");
              return ZipBuilder().Add(e).Build();
          },
-         false, 0, {u"a"},
+         false,
+         0,
+         {u"a"},
          [](const TZADirManager& dm, const std::string&) {
              ASSERT_EQ(dm.CDir().ItemsPtr(0).ExtraFields.size(), 1u);
              EXPECT_EQ(dm.CDir().ItemsPtr(0).ExtraFields[0].dataSize, 3);
@@ -527,14 +730,20 @@ TEST(ZipLoad, DamagedDirectories) {
              e.compSize = 1000000;
              return ZipBuilder().Add(e).Build();
          },
-         false, 57, {}, nullptr},
+         false,
+         57,
+         {},
+         nullptr},
         {"sizes add up beyond the stream, on: loaded",
          [] {
              ZipEntry e = ZipEntry::Stored("a", "1");
              e.compSize = 1000000;
              return ZipBuilder().Add(e).Build();
          },
-         true, 0, {u"a"}, nullptr},
+         true,
+         0,
+         {u"a"},
+         nullptr},
     });
 }
 
@@ -566,15 +775,18 @@ TEST(ZipLoad, RebuildFromLocalHeaders) {
         test::LoadedArchive a(build(withEnd));
         auto& dm = a.Load();
         ASSERT_EQ(Names(dm), (std::vector<std::u16string>{u"dd.txt", u"empty", u"dd-empty",
-                                                           withEnd ? U("Привет") : U("ЏаЁўҐв"), u"local-unicode", u"enc"}));
+                                                          withEnd ? U("Привет") : U("ЏаЁўҐв"),
+                                                          u"local-unicode", u"enc"}));
         const TDirItem& d = dm.CDir().ItemsPtr(0);
         EXPECT_EQ(d.CentralDir.crc32, test::Crc32("streamed data"));
         EXPECT_EQ(d.CentralDir.unCompSize, 13u);
-        EXPECT_EQ(d.CentralDir.compSize, static_cast<uint32_t>(test::DeflateRaw("streamed data").size()));
+        EXPECT_EQ(d.CentralDir.compSize,
+                  static_cast<uint32_t>(test::DeflateRaw("streamed data").size()));
         EXPECT_EQ(d.CentralDir.externalAttr, 0x20u);
         EXPECT_EQ(d.CentralDir.relOffsetLH, 0u);
         EXPECT_EQ(d.CentralDir.versionMadeBy, d.CentralDir.extractVersion);
-        EXPECT_EQ(dm.CDir().ItemsPtr(1).CentralDir.externalAttr, 0x10u); // empty without bit 3: a folder
+        EXPECT_EQ(dm.CDir().ItemsPtr(1).CentralDir.externalAttr,
+                  0x10u); // empty without bit 3: a folder
         EXPECT_EQ(dm.CDir().ItemsPtr(2).CentralDir.externalAttr, 0x20u);
         EXPECT_TRUE(dm.IsEncrypted() == false);
         EXPECT_EQ(dm.CDir().ItemsPtr(5).ZAEncryptionAlgorithm, caPkzipClassic);
@@ -629,7 +841,8 @@ TEST(ZipLoad, HasCentralDirEnd) {
 TEST(ZipLoad, SplitVolumes) {
     ZipBuilder b;
     for (int i = 0; i < 6; ++i)
-        b.AddStored("file" + std::to_string(i) + ".txt", std::string(40 + i, static_cast<char>('a' + i)));
+        b.AddStored("file" + std::to_string(i) + ".txt",
+                    std::string(40 + i, static_cast<char>('a' + i)));
     const auto volumes = b.BuildSplit(150);
     ASSERT_GE(volumes.size(), 3u);
     std::vector<std::unique_ptr<TReadOnlyMemoryStream>> streams;
@@ -656,7 +869,7 @@ TEST(ZipLoad, SplitVolumes) {
         EXPECT_EQ(v.substr(cd.relOffsetLH, 4), std::string("PK\x03\x04", 4));
     }
 
-    // A volume request that is cancelled ends the load (no rebuild in multi-volume mode).
+    // A cancelled request for the first directory volume ends the load.
     test::TestHost cancelling;
     cancelling.spanning = smSplitting;
     cancelling.volumes = host.volumes;
@@ -665,6 +878,20 @@ TEST(ZipLoad, SplitVolumes) {
     TZADirManager dm2(cancelling.archiveStream, false, cancelling);
     try {
         dm2.LoadDir();
+        FAIL();
+    } catch (const EZAException& e) {
+        EXPECT_EQ(e.NativeError(), 45);
+    }
+    // A cancelled request in the middle of the directory is a failed header
+    // read; the rebuild that follows is refused in multi-volume mode.
+    test::TestHost midway;
+    midway.spanning = smSplitting;
+    midway.volumes = host.volumes;
+    midway.cancelFromVolume = dm.CentralDirEnd().startDiskNumber + 1;
+    midway.archiveStream = host.volumes.back();
+    TZADirManager dm3(midway.archiveStream, false, midway);
+    try {
+        dm3.LoadDir();
         FAIL();
     } catch (const EZAException& e) {
         EXPECT_EQ(e.NativeError(), 44);
@@ -700,7 +927,8 @@ TEST(ZipLoad, CreateCopiesTheStub) {
     EXPECT_EQ(dm.StubSize(), 777);
     EXPECT_EQ(stream.Size(), 777);
     dm.SaveDir(true);
-    test::LoadedArchive back(std::string(reinterpret_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.Size())));
+    test::LoadedArchive back(std::string(reinterpret_cast<const char*>(stream.Memory()),
+                                         static_cast<size_t>(stream.Size())));
     EXPECT_EQ(back.Load().StubSize(), 777);
 
     host.spanning = smSplitting;
@@ -717,7 +945,9 @@ TEST(ZipLoad, CreateCopiesTheStub) {
 TEST(ZipValidArchiveFile, Judgement) {
     test::TempDir dir;
     const auto good = FromNativePath(dir.WriteFile("good.zip", TwoFiles()).string());
-    const auto noEnd = FromNativePath(dir.WriteFile("noend.zip", ZipBuilder().AddStored("a", "1").OmitEndRecord().Build()).string());
+    const auto noEnd = FromNativePath(
+        dir.WriteFile("noend.zip", ZipBuilder().AddStored("a", "1").OmitEndRecord().Build())
+            .string());
     const auto junk = FromNativePath(dir.WriteFile("junk.bin", std::string(1000, 'j')).string());
     test::TestHost host;
     int confirmations = 0;
@@ -728,7 +958,8 @@ TEST(ZipValidArchiveFile, Judgement) {
         };
     };
     EXPECT_TRUE(TZADirManager::IsValidArchiveFile(u"/no/such/file.zip", true, host, confirm(true)));
-    EXPECT_FALSE(TZADirManager::IsValidArchiveFile(u"/no/such/file.zip", false, host, confirm(true)));
+    EXPECT_FALSE(
+        TZADirManager::IsValidArchiveFile(u"/no/such/file.zip", false, host, confirm(true)));
     EXPECT_TRUE(TZADirManager::IsValidArchiveFile(good, false, host, confirm(false)));
     EXPECT_EQ(confirmations, 0);
     EXPECT_FALSE(TZADirManager::IsValidArchiveFile(junk, false, host, confirm(true)));
@@ -736,15 +967,17 @@ TEST(ZipValidArchiveFile, Judgement) {
     EXPECT_TRUE(TZADirManager::IsValidArchiveFile(noEnd, false, host, confirm(true)));
     EXPECT_FALSE(TZADirManager::IsValidArchiveFile(noEnd, false, host, confirm(false)));
     EXPECT_EQ(confirmations, 2);
-    EXPECT_FALSE(TZADirManager::IsValidArchiveFile(noEnd, false, host, [] () -> bool { throw EReadError(u"x"); }));
+    EXPECT_FALSE(TZADirManager::IsValidArchiveFile(noEnd, false, host,
+                                                   []() -> bool { throw EReadError(u"x"); }));
     host.spanning = smSplitting; // the rebuild runs without spanning
     EXPECT_TRUE(TZADirManager::IsValidArchiveFile(noEnd, false, host, confirm(true)));
     EXPECT_TRUE(host.openCorrupted); // the archiver's own settings are untouched
 }
 
 TEST(ZipSearch, Signatures) {
-    const std::string bytes = std::string(70000, 'x') + std::string("PK\x03\x04", 4) + std::string(40, 'y') +
-                              std::string("PK\x07\x08", 4) + std::string(12, 'z');
+    const std::string bytes = std::string(70000, 'x') + std::string("PK\x03\x04", 4) +
+                              std::string(40, 'y') + std::string("PK\x07\x08", 4) +
+                              std::string(12, 'z');
     test::LoadedArchive a(bytes);
     auto& dm = a.Open();
     EXPECT_EQ(dm.FindLocalHeader(0), 70000);
@@ -754,7 +987,8 @@ TEST(ZipSearch, Signatures) {
     EXPECT_TRUE(dm.FindDataDescriptor(0, d));
     EXPECT_EQ(d.crc32, 0x7A7A7A7Au);
     // A local header signature with fewer than 30 bytes after it counts as none.
-    test::LoadedArchive b(std::string(10, 'x') + std::string("PK\x03\x04", 4) + std::string(25, 'y'));
+    test::LoadedArchive b(std::string(10, 'x') + std::string("PK\x03\x04", 4) +
+                          std::string(25, 'y'));
     EXPECT_EQ(b.Open().FindLocalHeader(0), -1);
     // A descriptor cut short is not read.
     test::LoadedArchive c(std::string("PK\x07\x08", 4) + std::string(11, 'y'));

@@ -44,9 +44,11 @@ std::vector<Listed> ReadListing() {
         std::string f[9];
         for (auto& field : f)
             std::getline(s, field, '\t');
-        rows.push_back({f[0], std::stoi(f[1]), FromHex(f[2]), static_cast<uint16_t>(std::stoul(f[3], nullptr, 16)),
-                        static_cast<uint16_t>(std::stoul(f[4])), static_cast<uint32_t>(std::stoul(f[5], nullptr, 16)),
-                        std::stoull(f[6]), std::stoull(f[7]), static_cast<uint32_t>(std::stoul(f[8], nullptr, 16))});
+        rows.push_back({f[0], std::stoi(f[1]), FromHex(f[2]),
+                        static_cast<uint16_t>(std::stoul(f[3], nullptr, 16)),
+                        static_cast<uint16_t>(std::stoul(f[4])),
+                        static_cast<uint32_t>(std::stoul(f[5], nullptr, 16)), std::stoull(f[6]),
+                        std::stoull(f[7]), static_cast<uint32_t>(std::stoul(f[8], nullptr, 16))});
     }
     return rows;
 }
@@ -181,8 +183,10 @@ TEST_F(ZipFixtures, RebuildFromLocalHeadersFindsTheSameEntries) {
         // pipe, Python's force_zip64).
         std::vector<const Listed*> expected;
         for (const Listed* row : rows) {
-            const auto at = static_cast<size_t>(full.manager->CDir().ItemsPtr(row->index).EffectiveRelOffsetLH());
-            const auto localCompSize = static_cast<uint32_t>(GetLE32(reinterpret_cast<const uint8_t*>(bytes.data()) + at + 18));
+            const auto at = static_cast<size_t>(
+                full.manager->CDir().ItemsPtr(row->index).EffectiveRelOffsetLH());
+            const auto localCompSize = static_cast<uint32_t>(
+                GetLE32(reinterpret_cast<const uint8_t*>(bytes.data()) + at + 18));
             if (localCompSize != 0xFFFFFFFF)
                 expected.push_back(row);
         }
@@ -193,7 +197,8 @@ TEST_F(ZipFixtures, RebuildFromLocalHeadersFindsTheSameEntries) {
                 EXPECT_EQ(item.Name, FromUtf8(expected[i]->name));
             }
             EXPECT_EQ(item.CentralDir.crc32, expected[i]->crc);
-            EXPECT_EQ(item.CentralDir.relOffsetLH, full.manager->CDir().ItemsPtr(expected[i]->index).CentralDir.relOffsetLH);
+            EXPECT_EQ(item.CentralDir.relOffsetLH,
+                      full.manager->CDir().ItemsPtr(expected[i]->index).CentralDir.relOffsetLH);
             EXPECT_EQ(item.CentralDir.compSize, expected[i]->compressed);
             EXPECT_EQ(item.CentralDir.unCompSize, expected[i]->size);
             EXPECT_EQ(item.CentralDir.signature, 0x04034B50u);

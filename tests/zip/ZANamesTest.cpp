@@ -62,7 +62,8 @@ TEST_F(ZipNames, Utf8TestTable) {
 
 TEST_F(ZipNames, DecodeEntryNameTable) {
     const std::string oemPrivet = Hex({0x8F, 0xE0, 0xA8, 0xA2, 0xA5, 0xE2}) + ".txt";
-    const std::string utf8Privet = Hex({0xD0, 0x9F, 0xD1, 0x80, 0xD0, 0xB8, 0xD0, 0xB2, 0xD0, 0xB5, 0xD1, 0x82}) + ".txt";
+    const std::string utf8Privet =
+        Hex({0xD0, 0x9F, 0xD1, 0x80, 0xD0, 0xB8, 0xD0, 0xB2, 0xD0, 0xB5, 0xD1, 0x82}) + ".txt";
     const std::u16string privet = U("Привет.txt");
     const struct {
         const char* what;
@@ -111,7 +112,8 @@ TEST(ZipUnicodeBlock, LoadTable) {
         {"wrong signature", data(test::UnicodeNameExtra(u"x", 0x12345678)), false, u"old"},
         {"count 0", data(test::UnicodeNameExtra(u"", 0x5843554E, 0)), true, u""},
         {"negative count", data(test::UnicodeNameExtra(u"abc", 0x5843554E, -1)), true, u""},
-        {"count beyond the data is cut", data(test::UnicodeNameExtra(u"ab", 0x5843554E, 1000)), true, u"ab"},
+        {"count beyond the data is cut", data(test::UnicodeNameExtra(u"ab", 0x5843554E, 1000)),
+         true, u"ab"},
         {"odd byte left over", data(test::UnicodeNameExtra(u"ab")) + "z", true, u"ab"},
         {"no count", test::LE32(0x5843554E), false, u"old"},
         {"too short", "NU", false, u"old"},

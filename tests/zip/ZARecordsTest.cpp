@@ -13,7 +13,9 @@ using test::LE16;
 using test::LE32;
 using test::LE64;
 
-const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+const uint8_t* Bytes(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
+}
 
 TEST(ZipRecords, CentralHeaderFieldsAtTheirOffsets) {
     const std::string raw = LE32(0x02014B50) + LE16(0x0314) + LE16(0x0014) + LE16(0x0809) +
@@ -113,7 +115,8 @@ TEST(ZipExtraFields, WalkClipsAndDropsShortTails) {
         {"two blocks, empty data",
          test::ExtraBlock(0x000A, "") + test::ExtraBlock(0x7875, "xy"),
          {{0x000A, ""}, {0x7875, "xy"}}},
-        {"size claims more than remains", test::ExtraBlockClaiming(0x1234, 100, "abcd"),
+        {"size claims more than remains",
+         test::ExtraBlockClaiming(0x1234, 100, "abcd"),
          {{0x1234, "abcd"}}},
         {"1 to 3 bytes left over", test::ExtraBlock(0x1111, "z") + "\x01\x02\x03", {{0x1111, "z"}}},
         {"only a header", test::LE16(0x2222) + test::LE16(0), {{0x2222, ""}}},
@@ -129,8 +132,9 @@ TEST(ZipExtraFields, WalkClipsAndDropsShortTails) {
             if (fields[i].dataSize == 0)
                 EXPECT_EQ(fields[i].pData, nullptr);
             else
-                EXPECT_EQ(std::string(reinterpret_cast<const char*>(fields[i].pData), fields[i].dataSize),
-                          c.blocks[i].second);
+                EXPECT_EQ(
+                    std::string(reinterpret_cast<const char*>(fields[i].pData), fields[i].dataSize),
+                    c.blocks[i].second);
         }
     }
 }
@@ -174,7 +178,8 @@ TEST(ZipDirItem, EffectiveValuesFollowTheMarkers) {
     EXPECT_EQ(item.EffectiveUncompSize(), 20);
     EXPECT_EQ(item.EffectiveRelOffsetLH(), 30);
     EXPECT_EQ(item.EffectiveDiskNumberStart(), 2u);
-    item.CentralDir.compSize = item.CentralDir.unCompSize = item.CentralDir.relOffsetLH = 0xFFFFFFFF;
+    item.CentralDir.compSize = item.CentralDir.unCompSize = item.CentralDir.relOffsetLH =
+        0xFFFFFFFF;
     item.CentralDir.diskNumberStart = 0xFFFF;
     EXPECT_EQ(item.EffectiveCompSize(), 200);
     EXPECT_EQ(item.EffectiveUncompSize(), 100);

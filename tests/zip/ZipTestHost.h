@@ -1,6 +1,7 @@
 // A scripted archiver for the directory manager's tests.
 #pragma once
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ public:
     std::vector<TStream*> volumes;
     std::vector<int32_t> requested; // volume numbers asked for (-1 for the last)
     bool cancelVolumes = false;
+    int32_t cancelFromVolume = INT32_MAX; // requests for this volume number and later are cancelled
 
     bool OpenCorruptedArchives() const override { return openCorrupted; }
     TZASpanningMode SpanningMode() const override { return spanning; }
@@ -37,9 +39,10 @@ public:
     TZAVolumeNumberInfo& VolumeNumberInfo() override { return volumeInfo; }
     void OpenVolume(const TZAVolumeNumberInfo& volume) override {
         requested.push_back(volume.VolumeNumber());
-        if (cancelVolumes)
+        if (cancelVolumes || volume.VolumeNumber() >= cancelFromVolume)
             throw EZAException(45, &component);
-        const int32_t n = volume.LastVolume() ? static_cast<int32_t>(volumes.size()) - 1 : volume.VolumeNumber();
+        const int32_t n =
+            volume.LastVolume() ? static_cast<int32_t>(volumes.size()) - 1 : volume.VolumeNumber();
         if (n < 0 || n >= static_cast<int32_t>(volumes.size()))
             throw EZAException(45, &component);
         archiveStream = volumes[static_cast<size_t>(n)];
