@@ -363,6 +363,41 @@ public:
                    int32_t SearchAttr = ZASearchAllAttr, const std::u16string& ExclusionMask = {});
     bool FindNext(TZAArchiveItem& F);
 
+    // --- extraction to files ------------------------------------------------
+    // Entries selected by FileMasks and ExclusionMasks.
+    void ExtractFiles();
+    void ExtractFiles(const std::u16string& FileMask, int32_t SearchAttr = ZASearchAllAttr,
+                      const std::u16string& ExclusionMask = u"");
+    // --- extraction to memory and testing -----------------------------------
+    void ExtractToStream(const std::u16string& FileName, TStream& Stream);
+    void ExtractToBuffer(const std::u16string& FileName, void* Buffer, int32_t Count,
+                         int64_t StartPosition);
+    void ExtractToString(const std::u16string& FileName, std::u16string& Text);
+    void TestFiles();
+    void TestFiles(const std::u16string& FileMask, int32_t SearchAttr = ZASearchAllAttr,
+                   const std::u16string& ExclusionMask = u"");
+    bool IsFilePasswordValid(const std::u16string& FileName, const std::string& Password);
+    bool FindEntryIndex(const std::u16string& Name, int32_t& Index);
+    // Whether a file is a ZIP archive this engine can read: its directory
+    // loads, or a rebuilt one passes a test of every entry.
+    bool IsValidArchiveFile(const std::u16string& FileName);
+
+    // Counters of the last multi-file operation, readable after it returned.
+    // ProcessedFileCount: entries it was to visit; ProcessedFileNo: entries
+    // that finished without failure (skipped and passed-over ones included);
+    // SkippedFileCount: entries skipped for want of a password or declined by
+    // OnConfirmProcessFile; FailedFileCount: entries whose failure was ignored
+    // or that stopped the run with Abort. Entries never reached after an Abort
+    // or a cancel are ProcessedFileCount - ProcessedFileNo - FailedFileCount.
+    int32_t ProcessedFileNo() const { return FProcessedFileNo; }
+    int32_t ProcessedFileCount() const { return FProcessedFileCount; }
+    int32_t SkippedFileCount() const { return FSkippedFileCount; }
+    int32_t FailedFileCount() const { return FFailedFileCount; }
+    // Entries that the last multi-file operation did not deliver.
+    int32_t NotExtractedFileCount() const {
+        return FProcessedFileCount - FProcessedFileNo + FSkippedPasswordCount;
+    }
+
     // --- IZAArchiverHost --------------------------------------------------------
     bool OEMFileNames() const override { return FOptions.OEMFileNames(); }
     TStream* ArchiveStream() const override { return FCompressedStream; }
@@ -464,6 +499,29 @@ protected:
     void TagFilesByProperties();
     // The directory of the open archive (CheckActive first).
     TZADirArray& Dir() const;
+
+    // --- extraction driver and data pipeline ----------------------------------
+    void ProcessTaggedFiles(TZAProcessOperation Operation, int32_t ItemNo);
+    void ExtractEntryToFile(int32_t ItemNo, const std::u16string& FileName,
+                            const std::u16string& DestDir);
+    void TestEntry(int32_t ItemNo, const std::u16string& FileName);
+    static std::u16string ResolveBaseDir(const std::u16string& BaseDir,
+                                         const std::u16string& CurrentDir);
+    void ExtractEntryToStream(int32_t ItemNo, TStream& Stream, int32_t Count,
+                              int64_t StartPosition);
+    struct TEntryWork;
+    bool DecompressEntry(TStream& ArcStream, TStream& OutStream, const TDirItem& Item,
+                         int32_t Count, int64_t StartPosition);
+    bool DecodeEntryData(TEntryWork& w);
+    bool DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOut);
+    bool ReadArchiveChunk(TEntryWork& w, uint8_t* buffer, int64_t count);
+    bool WriteOutputBuffer(TStream& Stream, const uint8_t* Buffer, int64_t Count);
+    bool BlockProgress(const TDirItem& Item);
+    static uint32_t UpdateCrc32(uint32_t Crc, const void* Buffer, size_t Count);
+
+    int32_t FSkippedFileCount = 0;
+    int32_t FSkippedPasswordCount = 0;
+    int32_t FFailedFileCount = 0;
 
     // --- state ----------------------------------------------------------------
     std::u16string FCurrentDir;

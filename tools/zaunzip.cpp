@@ -459,7 +459,13 @@ int Run(const Args& a) {
         } else {
             arc.Options().SetOverwriteMode(a.never ? omNever : omAlways);
             arc.Options().SetCreateDirs(!a.junk);
-            arc.SetBaseDir(a.haveDir ? FromNativePath(a.dir) : GetCurrentDir());
+            const std::u16string base = a.haveDir ? FromNativePath(a.dir) : GetCurrentDir();
+            // Like unzip, -d creates the destination folder (also with -j).
+            if (a.haveDir && !ForceDirectories(base)) {
+                std::fprintf(stderr, "zaunzip: cannot create folder %s\n", a.dir.c_str());
+                return kExitCannotOpen;
+            }
+            arc.SetBaseDir(base);
             if (useLists) {
                 arc.ExtractFiles();
             } else {

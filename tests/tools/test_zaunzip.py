@@ -133,11 +133,13 @@ class ZaunzipTest(unittest.TestCase):
     def damaged(self):
         """The same archive with the CRC of a.txt broken in both headers."""
         bad = os.path.join(self.tmp, "bad.zip")
-        data = bytearray(open(self.zip, "rb").read())
+        with open(self.zip, "rb") as f:
+            data = bytearray(f.read())
         crc = zlib.crc32(self.files["a.txt"]).to_bytes(4, "little")
         wrong = (zlib.crc32(self.files["a.txt"]) ^ 1).to_bytes(4, "little")
         data = bytearray(bytes(data).replace(crc, wrong))
-        open(bad, "wb").write(data)
+        with open(bad, "wb") as f:
+            f.write(data)
         return bad
 
     def test_failed_entry_reported_and_run_goes_on(self):

@@ -1,0 +1,382 @@
+// The entry data pipeline: from an entry's stored bytes to its plain bytes in
+// a caller's stream, through the password check, decryption, inflation, the
+// CRC-32 and the final checks.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "archiver/ZipArchiver.h"
+#include "crypto/Crc32.h"
+#include "crypto/ZAAESCryptoTransform.h"
+#include "crypto/ZipCrypt.h"
+#include "zip/ZADirArray.h"
+#include "zip/ZADirManager.h"
+#include "zlib/ZAZlib.h"
+
+namespace za {
+
+namespace {
+
+constexpr int64_t ReadBufferSize = 0x100000;     // largest chunk of stored data read at once
+constexpr int64_t StoredCopyBlockSize = 0xFFFF;  // copy block of stored data
+constexpr int32_t NativeIndexOutOfBounds = 16;
+constexpr int32_t NativeDataCheckFailed = 8;
+constexpr int32_t NativeDeflate64 = 55;
+
+int32_t AesStrength(TZACryptoAlgorithm alg) {
+    switch (alg) {
+    case caAES_128: return 128;
+    case caAES_192: return 192;
+    default: return 256;
+    }
+}
+
+} // namespace
+
+// Per-entry working state of one DecompressEntry run; released on every way out.
+struct TZABaseArchiver::TEntryWork {
+    TStream* arc = nullptr;
+    TStream* out = nullptr;
+    const TDirItem* item = nullptr;
+    int32_t count = 0;
+    int64_t start = 0;
+    bool encrypted = false;
+    TZACryptoAlgorithm alg = caPkzipClassic;
+    TZAZipLocalHeader lh;
+    int64_t storedSize = 0;
+    int64_t expectedSize = 0;
+    int64_t consumed = 0;
+    int64_t produced = 0;
+    uint32_t crc = 0xFFFFFFFF;
+    TZipCryptKeys keys{};
+    std::unique_ptr<TAESCryptoTransform> aes;
+    TZAVolumeNumberInfo volume;
+    std::vector<uint8_t> in;
+    TZAInflater z;
+    int64_t rangeOffset = -1;
+    bool overflow = false; // whole-entry output went beyond the declared size
+};
+
+uint32_t TZABaseArchiver::UpdateCrc32(uint32_t Crc, const void* Buffer, size_t Count) {
+    return ::za::UpdateCrc32(Crc, Buffer, Count);
+}
+
+namespace {
+
+// The volume an entry starts on and the last volume of the archive.
+void EntryVolumes(const TZADirManager& dm, const TDirItem& item, int32_t& first, int32_t& last) {
+    first = item.CentralDir.diskNumberStart;
+    if (item.CentralDir.diskNumberStart == Zip64Marker16) {
+        first = dm.Zip64() ? static_cast<int32_t>(item.Zip64ExtInfo.diskNumberStart) : 0;
+    }
+    last = dm.CentralDirEnd().diskNumber;
+    if (dm.CentralDirEnd().diskNumber == Zip64Marker16) {
+        last = dm.Zip64() ? static_cast<int32_t>(dm.Zip64CentralDirEndLocator().totalNumberOfDisks) - 1
+                          : 0;
+    }
+}
+
+} // namespace
+
+void TZABaseArchiver::ExtractEntryToStream(int32_t ItemNo, TStream& Stream, int32_t Count,
+                                           int64_t StartPosition) {
+    TZADirArray& dir = Dir();
+    if (ItemNo < 0 || ItemNo >= dir.Count()) {
+        throw EZAException(NativeIndexOutOfBounds, this);
+    }
+    const TDirItem& item = dir.ItemsPtr(ItemNo);
+    int32_t first = 0, last = 0;
+    EntryVolumes(*DMHandle, item, first, last);
+    TZAVolumeNumberInfo volume;
+    volume.SetLastVolumeNumber(last);
+    volume.SetVolumeNumber(first);
+    if (!(IsCustomStream && FCompressedStream != nullptr)) {
+        OpenVolume(volume);
+    }
+    TStream* arc = FCompressedStream;
+    if (arc == nullptr) {
+        throw EZAException(NativeDataCheckFailed, this);
+    }
+    arc->SetPosition(item.EffectiveRelOffsetLH());
+    if (!DecompressEntry(*arc, Stream, item, Count, StartPosition) && !FProgressCancel &&
+        !FExtractCorruptedFiles && !FSkipFile) {
+        throw EZAException(NativeDataCheckFailed, this);
+    }
+}
+
+bool TZABaseArchiver::DecompressEntry(TStream& ArcStream, TStream& OutStream, const TDirItem& Item,
+                                      int32_t Count, int64_t StartPosition) {
+    TEntryWork w;
+    w.arc = &ArcStream;
+    w.out = &OutStream;
+    w.item = &Item;
+    w.count = Count;
+    w.start = StartPosition;
+    const TZAZipCentralDir& cd = Item.CentralDir;
+    w.encrypted = (cd.genPurposeFlag & gpfEncrypted) != 0;
+    w.alg = Item.ZAEncryptionAlgorithm;
+    if (w.encrypted && cd.extractVersion < OwnVariantExtractVersion && w.alg != caPkzipClassic) {
+        w.aes = std::make_unique<TAESCryptoTransform>(AesStrength(w.alg), 2, FCompressionMethod);
+        w.aes->Initialize(Decryption, TZACryptoItemInfo{cd.crc32});
+        w.aes->GenerateKey(FPassword);
+    } else if (cd.extractVersion >= OwnVariantExtractVersion) {
+        w.alg = caPkzipClassic;
+    }
+    int32_t first = 0, last = 0;
+    EntryVolumes(*DMHandle, Item, first, last);
+    w.volume.SetLastVolumeNumber(last);
+    w.volume.SetVolumeNumber(first);
+
+    uint8_t raw[TZAZipLocalHeader::Size];
+    ArcStream.ReadBuffer(raw, sizeof raw);
+    w.lh = TZAZipLocalHeader::Parse(raw);
+    ArcStream.Seek(int64_t{w.lh.nameLength} + w.lh.extraLength, soCurrent);
+
+    w.storedSize = Item.EffectiveCompSize();
+    w.expectedSize = Item.EffectiveUncompSize();
+    if (FSpanningMode == smNone) {
+        const int64_t pos = ArcStream.Position();
+        const int64_t limit = DMHandle->CentralDirOffset();
+        if (pos + w.storedSize > limit) {
+            w.storedSize = std::max<int64_t>(0, limit - pos);
+        }
+    }
+    FProgressMax = (StartPosition + Count != 0) ? StartPosition + Count : w.expectedSize;
+    if (FProgressMax == 0) {
+        FProgressMax = 2;
+    }
+    FSkipFile = false;
+
+    bool result = false;
+    switch (Item.CompressionMethod) {
+    case cmStored:
+    case cmDeflate: result = DecodeEntryData(w); break;
+    case cmDeflate64: throw EZAException(NativeDeflate64, nullptr);
+    default: result = false; break;
+    }
+    if (Count == 0 && (w.produced != w.expectedSize || w.overflow)) {
+        result = false;
+    }
+    if (!result) {
+        return false;
+    }
+    if (FSkipFile || Count != 0) {
+        return true;
+    }
+    if (cd.extractVersion >= OwnVariantExtractVersion) {
+        return true;
+    }
+    if (w.aes) {
+        w.aes->LoadFileStorageEndBlock(*w.arc, 0);
+        return !w.aes->IsDirItemCorrupted(TZACryptoItemInfo{cd.crc32}, w.crc ^ 0xFFFFFFFF);
+    }
+    return (w.crc ^ 0xFFFFFFFF) == cd.crc32;
+}
+
+bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
+    if (w.encrypted) {
+        FSkipFile = false;
+        w.storedSize -= w.aes ? int64_t{w.aes->GetFileStorageStartBlockSize()} +
+                                    w.aes->GetFileStorageEndBlockSize()
+                              : int64_t{ZipCryptHeaderSize};
+        const int64_t p = w.arc->Position();
+        for (;;) {
+            w.arc->SetPosition(p);
+            bool right = false;
+            if (!w.aes) {
+                right = !FPassword.empty() &&
+                        ZipCryptCheckHeader(*w.arc, FPassword, w.keys, w.lh.crc32,
+                                            w.lh.lastModTime, w.lh.genPurposeFlag);
+            } else {
+                w.aes->LoadFileStorageStartBlock(*w.arc, 0);
+                right = w.aes->CheckPassword(FPassword, TZACryptoItemInfo{w.item->CentralDir.crc32});
+            }
+            if (FSuppressPasswordEvent || right) {
+                break;
+            }
+            DoPassword(w.item->Name, FPassword, FSkipFile);
+            if (w.aes && !FSkipFile && w.aes->GetPassword() != FPassword) {
+                w.aes->GenerateKey(FPassword);
+            }
+            if (FSkipFile) {
+                break;
+            }
+        }
+        if (FSkipFile) {
+            ++FSkippedPasswordCount;
+            return false;
+        }
+    }
+
+    w.in.assign(static_cast<size_t>(ReadBufferSize) + 2, 0);
+    if (!w.z.Init()) {
+        return false;
+    }
+    while (w.consumed < w.storedSize) {
+        const int64_t chunk = std::min(ReadBufferSize, w.storedSize - w.consumed);
+        if (!ReadArchiveChunk(w, w.in.data(), chunk)) {
+            return false;
+        }
+        int64_t chunkOut = 0;
+        if (!DecodeChunk(w, chunk, chunkOut)) {
+            return false;
+        }
+        w.produced += chunkOut;
+        w.consumed += chunk;
+        if (w.start != 0 || w.count != 0) {
+            if (w.produced < w.start) {
+                w.out->SetPosition(0);
+            } else if (w.produced - chunkOut < w.start || (w.start == 0 && w.rangeOffset < 0)) {
+                w.rangeOffset = chunkOut - (w.produced - w.start);
+            }
+            if (w.count > 0 && w.start + w.count <= w.produced) {
+                if (w.start > 0 && w.rangeOffset >= 0) {
+                    w.out->SetPosition(w.rangeOffset);
+                }
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+bool TZABaseArchiver::BlockProgress(const TDirItem& Item) {
+    const double file = static_cast<double>(FProgress) / static_cast<double>(FProgressMax);
+    DoFileProgress(Item.Name, file * 100.0, Item.Operation, ppProcess, FProgressCancel);
+    if (FProgressCancel) {
+        return false;
+    }
+    const double overall =
+        FProcessedFileCount > 0 ? (file + FProcessedFileNo) / FProcessedFileCount * 100.0 : 100.0;
+    DoOverallProgress(overall, Item.Operation, ppProcess, FProgressCancel);
+    return !FProgressCancel;
+}
+
+bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOut) {
+    chunkOut = 0;
+    if (chunk <= 0) {
+        return false;
+    }
+    uint8_t* buf = w.in.data();
+    if (w.encrypted) {
+        if (!w.aes) {
+            ZipCryptDecodeBuffer(buf, static_cast<size_t>(chunk), w.keys);
+        } else {
+            w.aes->DecryptBuffer(buf, 0, static_cast<int32_t>(chunk), buf, 0);
+        }
+    }
+    // A whole-entry request never writes beyond the declared size: that is
+    // damaged (or hostile) data, and it could otherwise fill the disk.
+    const bool bounded = w.count == 0 && w.start == 0;
+    auto fits = [&](int64_t n) {
+        if (bounded && w.produced + chunkOut + n > w.expectedSize) {
+            w.overflow = true;
+            return false;
+        }
+        return true;
+    };
+
+    if (w.item->CompressionMethod == cmStored) {
+        std::vector<uint8_t> outBuf(static_cast<size_t>(StoredCopyBlockSize));
+        for (int64_t done = 0; done < chunk;) {
+            const int64_t n = std::min(StoredCopyBlockSize, chunk - done);
+            if (!fits(n)) {
+                return false;
+            }
+            std::memcpy(outBuf.data(), buf + done, static_cast<size_t>(n));
+            chunkOut += n;
+            w.crc = UpdateCrc32(w.crc, outBuf.data(), static_cast<size_t>(n));
+            done += n;
+            FProgress = w.consumed + done;
+            if (FProgressEnabled && !BlockProgress(*w.item)) {
+                return true;
+            }
+            if (!WriteOutputBuffer(*w.out, outBuf.data(), n)) {
+                return true;
+            }
+        }
+        return true;
+    }
+
+    // Deflate: zlib sees a zlib-wrapped stream; the first chunk gets the header.
+    size_t inLen = static_cast<size_t>(chunk);
+    if (w.consumed == 0) {
+        std::memmove(buf + 2, buf, inLen);
+        buf[0] = ZlibHeader[0];
+        buf[1] = ZlibHeader[1];
+        inLen += 2;
+    }
+    std::vector<uint8_t> outBuf(static_cast<size_t>(ReadBufferSize));
+    const uint64_t totalBefore = w.z.TotalOut();
+    w.z.SetInput(buf, inLen);
+    w.z.SetOutput(outBuf.data(), outBuf.size());
+    for (;;) {
+        FProgress = static_cast<int64_t>(w.z.TotalOut());
+        if (FProgressEnabled && !BlockProgress(*w.item)) {
+            break;
+        }
+        const uint64_t before = w.z.TotalOut();
+        const int rc = w.z.Inflate();
+        if (rc < 0) {
+            if (w.z.AvailIn() == 0 && rc == Z_BUF_ERROR) {
+                break;
+            }
+            return false;
+        }
+        const int64_t n = static_cast<int64_t>(w.z.TotalOut() - before);
+        if (!fits(n)) {
+            return false;
+        }
+        chunkOut += n;
+        if (!WriteOutputBuffer(*w.out, outBuf.data(), n)) {
+            break;
+        }
+        w.crc = UpdateCrc32(w.crc, outBuf.data(), static_cast<size_t>(n));
+        if ((w.z.AvailOut() > 0 && w.z.AvailIn() == 0) || rc == Z_STREAM_END) {
+            break;
+        }
+        w.z.SetOutput(outBuf.data(), outBuf.size());
+    }
+    chunkOut = static_cast<int64_t>(w.z.TotalOut() - totalBefore);
+    return true;
+}
+
+bool TZABaseArchiver::ReadArchiveChunk(TEntryWork& w, uint8_t* buffer, int64_t count) {
+    int64_t n = w.arc->Read(buffer, count);
+    while (n < count) {
+        if (FSpanningMode == smNone || IsCustomStream) {
+            break; // a single file has nothing after its end
+        }
+        w.volume.SetVolumeNumber(w.volume.VolumeNumber() + 1);
+        OpenVolume(w.volume);
+        w.arc = FCompressedStream;
+        w.arc->SetPosition(0);
+        n += std::max<int64_t>(0, w.arc->Read(buffer + n, count - n));
+        if (w.arc->Position() == 0) {
+            break;
+        }
+    }
+    return n == count;
+}
+
+bool TZABaseArchiver::WriteOutputBuffer(TStream& Stream, const uint8_t* Buffer, int64_t Count) {
+    if (Count <= 0) {
+        return true;
+    }
+    const int64_t pos = Stream.Position();
+    for (;;) {
+        if (Stream.Write(Buffer, Count) == Count) {
+            return true;
+        }
+        bool cancel = false;
+        DoDiskFull(-1, FFileName, cancel);
+        if (cancel) {
+            FProgressCancel = true;
+            return false;
+        }
+        Stream.SetPosition(pos);
+    }
+}
+
+} // namespace za
