@@ -1,3 +1,4 @@
+#include "platform/Path.h"
 #include "AppTestSupport.h"
 
 #include <zlib.h>
@@ -176,7 +177,9 @@ std::string BuildZip(const std::vector<TFixtureEntry>& entries) {
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::filesystem::create_directories(path.parent_path());
+    if (!path.parent_path().empty()) {
+        std::filesystem::create_directories(path.parent_path());
+    }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
@@ -261,8 +264,16 @@ bool ProbeExtraction() {
         archiver.SetBaseDir(u"out\\");
         const bool called = TryExtractAll(archiver);
         archiver.CloseArchive();
-        return called && dialogs.questions.empty() && ReadFile("out/a/one.txt") == text &&
+        const bool ok = called && dialogs.questions.empty() && ReadFile("out/a/one.txt") == text &&
                ReadFile("out/two.txt") == "2";
+        if (!ok && getenv("ZA_PROBE_DEBUG")) {
+            fprintf(stderr, "probe: called=%d questions=%zu\n", called, dialogs.questions.size());
+            for (auto& q : dialogs.questions) fprintf(stderr, "  q: %s\n", za::ToUtf8(q.text).c_str());
+        }
+        return ok;
+    } catch (const std::exception& e) {
+        if (getenv("ZA_PROBE_DEBUG")) fprintf(stderr, "probe exception: %s\n", e.what());
+        return false;
     } catch (...) {
         return false;
     }
