@@ -60,20 +60,6 @@ constexpr char16_t kInstructionsFile[] = u"res\\Инструкция по уст
 constexpr char16_t kChangesFile[] = u"res\\перечень_изменений.txt";
 constexpr char16_t kVideoChannel[] = u"https://video.example/@dravelkin-media";
 
-// The extraction call, for archive objects that provide it; while the
-// archive object has no extraction yet the command fails like any other
-// failure of the guarded block.
-template <class TArchiver> void ExtractEveryEntry(TArchiver& archiver) {
-    if constexpr (requires {
-                      archiver.ExtractFiles(std::u16string(), int32_t{}, std::u16string());
-                  }) {
-        archiver.ExtractFiles(kFileMask, kSearchAttr, kExclusionMask);
-    } else {
-        (void)archiver;
-        throw Exception(u"Archiver: extraction is not available in this build");
-    }
-}
-
 bool IsBlankOrControl(char16_t c) {
     return c <= u' ';
 }
@@ -398,7 +384,7 @@ void TfmMain::btnExtractClick() {
             Archiver->SetPassword(kArchivePassword);
             Archiver->OpenArchive();
             Archiver->SetBaseDir(TargetFolder);
-            ExtractEveryEntry(*Archiver);
+            Archiver->ExtractFiles(kFileMask, kSearchAttr, kExclusionMask);
             Archiver->CloseArchive();
             FinishLayout();
             // Success only when every entry was written; entries that failed

@@ -1,5 +1,5 @@
-#include "platform/Path.h"
 #include "AppTestSupport.h"
+#include "platform/Path.h"
 
 #include <zlib.h>
 
@@ -9,8 +9,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
-
-#include "archiver/ZipArchiver.h"
 
 namespace za::test {
 
@@ -233,57 +231,6 @@ TEnvVar::~TEnvVar() {
     } else {
         unsetenv(FName.c_str());
     }
-}
-
-namespace {
-
-template <class TArchiver> bool TryExtractAll(TArchiver& archiver) {
-    if constexpr (requires {
-                      archiver.ExtractFiles(std::u16string(), int32_t{}, std::u16string());
-                  }) {
-        archiver.ExtractFiles(u"*.*", 10431, u"");
-        return true;
-    } else {
-        (void)archiver;
-        return false;
-    }
-}
-
-bool ProbeExtraction() {
-    try {
-        TSandbox sandbox;
-        const std::string text = "probe text, probe text, probe text\n";
-        WriteFile("probe.zip", BuildZip({{"a/one.txt", text, true, std::string(kUpdatePassword)},
-                                         {"two.txt", "2", false, std::string(kUpdatePassword)}}));
-        TScriptedDialogs dialogs; // any question means the probe failed
-        TDialogsScope scope(&dialogs);
-        TZipArchiver archiver;
-        archiver.SetFileName(u"probe.zip");
-        archiver.SetPassword(kUpdatePassword);
-        archiver.OpenArchive();
-        archiver.SetBaseDir(u"out\\");
-        const bool called = TryExtractAll(archiver);
-        archiver.CloseArchive();
-        const bool ok = called && dialogs.questions.empty() && ReadFile("out/a/one.txt") == text &&
-               ReadFile("out/two.txt") == "2";
-        if (!ok && getenv("ZA_PROBE_DEBUG")) {
-            fprintf(stderr, "probe: called=%d questions=%zu\n", called, dialogs.questions.size());
-            for (auto& q : dialogs.questions) fprintf(stderr, "  q: %s\n", za::ToUtf8(q.text).c_str());
-        }
-        return ok;
-    } catch (const std::exception& e) {
-        if (getenv("ZA_PROBE_DEBUG")) fprintf(stderr, "probe exception: %s\n", e.what());
-        return false;
-    } catch (...) {
-        return false;
-    }
-}
-
-} // namespace
-
-bool ArchiverCanExtract() {
-    static const bool available = ProbeExtraction();
-    return available;
 }
 
 } // namespace za::test

@@ -89,10 +89,4 @@ public:
     }
 };
 
-// Whether the archive object can extract a PKZIP-encrypted archive yet (it
-// is being built in steps). Tried once on a small archive.
-bool ArchiverCanExtract();
-inline constexpr char kNoExtraction[] =
-    "TZipArchiver cannot extract an encrypted archive yet (feature probe failed)";
-
 } // namespace za::test

@@ -41,9 +41,6 @@ TFixtureEntry Entry(std::string name, std::string data, bool deflate = true) {
 class UpdateCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!test::ArchiverCanExtract()) {
-            GTEST_SKIP() << test::kNoExtraction;
-        }
         test::WriteFile(Target() / "aboutdvk.htm", "<html>4.11</html>");
         fs::create_directories(sandbox.Root() / "res");
         // Record what the window shows at each event of the archive object.
