@@ -95,7 +95,11 @@ void TAutoPress::AnswerSoon() {
         QWidget* modal = QApplication::activeModalWidget();
         Shot(QStringLiteral("%1-message.png").arg(FShotNo++), modal);
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            QAbstractButton* button = box->defaultButton();
+            // A failed entry is passed over rather than retried for ever.
+            QAbstractButton* button = box->button(QMessageBox::Ignore);
+            if (button == nullptr) {
+                button = box->defaultButton();
+            }
             if (button == nullptr && !box->buttons().isEmpty()) {
                 button = box->buttons().first();
             }

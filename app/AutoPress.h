@@ -1,6 +1,7 @@
 // A scripted run of the updater for demos: with DVK_AUTOPRESS=1 the program
 // presses "Обновить" itself once the window is up, answers every question
-// with its default button, opens the About window at the end and then closes
+// (Ignore where a box has it, else its default button; a password question
+// is cancelled), opens the About window at the end and then closes
 // the main window. With DVK_SCREENSHOT_DIR set it saves screenshots there:
 // 1-ready.png, 2-message.png (each question as it is asked, numbered on),
 // then finished.png and about.png. Each saved path is printed on standard

@@ -146,6 +146,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const QString& title, const QString
     box->setTextFormat(Qt::PlainText);
     box->setIcon(IconOf(type));
     QAbstractButton* first = nullptr;
+    QAbstractButton* preferred = nullptr;
     for (const TButtonMap& map : kButtons) {
         if ((buttons & Btn(map.Btn)) == 0) {
             continue;
@@ -160,8 +161,12 @@ std::unique_ptr<QMessageBox> BuildMessageBox(const QString& title, const QString
         if (first == nullptr) {
             first = button;
         }
+        // The default button is OK, else Yes, else Retry, else the first one.
+        if (preferred == nullptr && (map.Btn == mbOK || map.Btn == mbYes || map.Btn == mbRetry)) {
+            preferred = button;
+        }
     }
-    if (auto* push = qobject_cast<QPushButton*>(first)) {
+    if (auto* push = qobject_cast<QPushButton*>(preferred != nullptr ? preferred : first)) {
         box->setDefaultButton(push);
     }
     return box;

@@ -22,7 +22,9 @@ constexpr int32_t NativeCannotCreateDir = 20;
 constexpr int32_t NativeNotFoundPassword = 42;
 constexpr int32_t NativeDataCheckFailed = 8;
 
-bool HasSeparatorPair(const std::u16string& s) { return s.find(u"\\\\") != std::u16string::npos; }
+bool HasSeparatorPair(const std::u16string& s) {
+    return s.find(u"\\\\") != std::u16string::npos;
+}
 
 // A stored name that would leave the destination folder: a ".." component,
 // a leading separator, a drive or server prefix, or two separators in a row.
@@ -176,9 +178,14 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation Operation, int32_t 
                     }
                 }
                 switch (Operation) {
-                case poExtract: ExtractEntryToFile(i, fileName, destDir); break;
-                case poTest: TestEntry(i, fileName); break;
-                default: break; // deleting and updating belong to the writing side
+                case poExtract:
+                    ExtractEntryToFile(i, fileName, destDir);
+                    break;
+                case poTest:
+                    TestEntry(i, fileName);
+                    break;
+                default:
+                    break; // deleting and updating belong to the writing side
                 }
                 failed = false;
                 const bool cancelled = FProgressCancel;
@@ -257,9 +264,8 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
                 return;
             }
         }
-        const int32_t entryTime =
-            static_cast<int32_t>((uint32_t{item.CentralDir.lastModDate} << 16) |
-                                 item.CentralDir.lastModTime);
+        const int32_t entryTime = static_cast<int32_t>(
+            (uint32_t{item.CentralDir.lastModDate} << 16) | item.CentralDir.lastModTime);
         switch (FOptions.OverwriteMode()) {
         case omPrompt: {
             bool confirm = false;
@@ -269,8 +275,10 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
             }
             break;
         }
-        case omAlways: break;
-        case omNever: return;
+        case omAlways:
+            break;
+        case omNever:
+            return;
         case omIfNewer:
             if (!(FileAge(destPath) < entryTime)) {
                 return;
@@ -531,8 +539,8 @@ bool TZABaseArchiver::IsValidArchiveFile(const std::u16string& FileName) {
             intact = false;
             action = fxaAbort;
         });
-        probe.SetOnPassword([](TZABaseArchiver*, const std::u16string&, std::string&,
-                               bool& skip) { skip = true; });
+        probe.SetOnPassword(
+            [](TZABaseArchiver*, const std::u16string&, std::string&, bool& skip) { skip = true; });
         try {
             probe.OpenArchive(ModeReadOnly);
             probe.TestFiles(u"*.*", ZASearchAllAttr, u"");

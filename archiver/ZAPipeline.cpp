@@ -18,17 +18,20 @@ namespace za {
 
 namespace {
 
-constexpr int64_t ReadBufferSize = 0x100000;     // largest chunk of stored data read at once
-constexpr int64_t StoredCopyBlockSize = 0xFFFF;  // copy block of stored data
+constexpr int64_t ReadBufferSize = 0x100000;    // largest chunk of stored data read at once
+constexpr int64_t StoredCopyBlockSize = 0xFFFF; // copy block of stored data
 constexpr int32_t NativeIndexOutOfBounds = 16;
 constexpr int32_t NativeDataCheckFailed = 8;
 constexpr int32_t NativeDeflate64 = 55;
 
 int32_t AesStrength(TZACryptoAlgorithm alg) {
     switch (alg) {
-    case caAES_128: return 128;
-    case caAES_192: return 192;
-    default: return 256;
+    case caAES_128:
+        return 128;
+    case caAES_192:
+        return 192;
+    default:
+        return 256;
     }
 }
 
@@ -72,8 +75,9 @@ void EntryVolumes(const TZADirManager& dm, const TDirItem& item, int32_t& first,
     }
     last = dm.CentralDirEnd().diskNumber;
     if (dm.CentralDirEnd().diskNumber == Zip64Marker16) {
-        last = dm.Zip64() ? static_cast<int32_t>(dm.Zip64CentralDirEndLocator().totalNumberOfDisks) - 1
-                          : 0;
+        last = dm.Zip64()
+                   ? static_cast<int32_t>(dm.Zip64CentralDirEndLocator().totalNumberOfDisks) - 1
+                   : 0;
     }
 }
 
@@ -151,9 +155,14 @@ bool TZABaseArchiver::DecompressEntry(TStream& ArcStream, TStream& OutStream, co
     bool result = false;
     switch (Item.CompressionMethod) {
     case cmStored:
-    case cmDeflate: result = DecodeEntryData(w); break;
-    case cmDeflate64: throw EZAException(NativeDeflate64, nullptr);
-    default: result = false; break;
+    case cmDeflate:
+        result = DecodeEntryData(w);
+        break;
+    case cmDeflate64:
+        throw EZAException(NativeDeflate64, nullptr);
+    default:
+        result = false;
+        break;
     }
     if (Count == 0 && (w.produced != w.expectedSize || w.overflow)) {
         result = false;
@@ -186,11 +195,12 @@ bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
             bool right = false;
             if (!w.aes) {
                 right = !FPassword.empty() &&
-                        ZipCryptCheckHeader(*w.arc, FPassword, w.keys, w.lh.crc32,
-                                            w.lh.lastModTime, w.lh.genPurposeFlag);
+                        ZipCryptCheckHeader(*w.arc, FPassword, w.keys, w.lh.crc32, w.lh.lastModTime,
+                                            w.lh.genPurposeFlag);
             } else {
                 w.aes->LoadFileStorageStartBlock(*w.arc, 0);
-                right = w.aes->CheckPassword(FPassword, TZACryptoItemInfo{w.item->CentralDir.crc32});
+                right =
+                    w.aes->CheckPassword(FPassword, TZACryptoItemInfo{w.item->CentralDir.crc32});
             }
             if (FSuppressPasswordEvent || right) {
                 break;

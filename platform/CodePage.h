@@ -24,9 +24,15 @@ std::string OemToAnsi(const std::string& oem, uint16_t oemCodePage, uint16_t ans
 // 8-bit text in a code page to UTF-16 and back (unmappable characters become "?").
 std::u16string CodePageToUnicode(const std::string& text, uint16_t codePage);
 std::string UnicodeToCodePage(const std::u16string& text, uint16_t codePage);
-inline std::u16string AnsiToUnicode(const std::string& text) { return CodePageToUnicode(text, AnsiCodePage()); }
-inline std::string UnicodeToAnsi(const std::u16string& text) { return UnicodeToCodePage(text, AnsiCodePage()); }
-inline std::u16string OemToUnicode(const std::string& text) { return CodePageToUnicode(text, OemCodePage()); }
+inline std::u16string AnsiToUnicode(const std::string& text) {
+    return CodePageToUnicode(text, AnsiCodePage());
+}
+inline std::string UnicodeToAnsi(const std::u16string& text) {
+    return UnicodeToCodePage(text, AnsiCodePage());
+}
+inline std::u16string OemToUnicode(const std::string& text) {
+    return CodePageToUnicode(text, OemCodePage());
+}
 
 // Strict UTF-8 decoding: false when the bytes are not valid UTF-8
 // (overlong forms, surrogates and values above U+10FFFF are invalid).

@@ -11,17 +11,36 @@
 
 namespace za {
 
-enum TMsgDlgType : uint8_t { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
+enum TMsgDlgType : uint8_t {
+    mtWarning = 0,
+    mtError = 1,
+    mtInformation = 2,
+    mtConfirmation = 3,
+    mtCustom = 4
+};
 
 enum TMsgDlgBtn : uint8_t {
-    mbYes = 0, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp
+    mbYes = 0,
+    mbNo,
+    mbOK,
+    mbCancel,
+    mbAbort,
+    mbRetry,
+    mbIgnore,
+    mbAll,
+    mbNoToAll,
+    mbYesToAll,
+    mbHelp
 };
 // A set of buttons: bit (1 << TMsgDlgBtn).
 using TMsgDlgButtons = uint16_t;
-constexpr TMsgDlgButtons Btn(TMsgDlgBtn b) { return static_cast<TMsgDlgButtons>(1u << b); }
+constexpr TMsgDlgButtons Btn(TMsgDlgBtn b) {
+    return static_cast<TMsgDlgButtons>(1u << b);
+}
 constexpr TMsgDlgButtons mbOKOnly = Btn(mbOK);
 constexpr TMsgDlgButtons mbOKCancel = Btn(mbOK) | Btn(mbCancel);
-constexpr TMsgDlgButtons mbYesNoNoToAllYesToAll = Btn(mbYes) | Btn(mbNo) | Btn(mbNoToAll) | Btn(mbYesToAll);
+constexpr TMsgDlgButtons mbYesNoNoToAllYesToAll =
+    Btn(mbYes) | Btn(mbNo) | Btn(mbNoToAll) | Btn(mbYesToAll);
 constexpr TMsgDlgButtons mbAbortRetryIgnore = Btn(mbAbort) | Btn(mbRetry) | Btn(mbIgnore);
 constexpr TMsgDlgButtons mbAbortIgnore = Btn(mbAbort) | Btn(mbIgnore);
 
@@ -52,7 +71,8 @@ IDialogs* Dialogs();
 // Go to the installed backend; with none, the box is "closed" (mrClosed,
 // false for the password dialog, nothing shown for an exception).
 TModalResult MessageDlg(const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons);
-bool PasswordDialog(const std::u16string& caption, const std::u16string& prompt, std::u16string& value);
+bool PasswordDialog(const std::u16string& caption, const std::u16string& prompt,
+                    std::u16string& value);
 void ShowException(const std::u16string& message);
 
 // Test backend: answers queued in order, every question recorded. When the
@@ -61,23 +81,25 @@ class TScriptedDialogs : public IDialogs {
 public:
     struct Question {
         enum Kind : uint8_t { kMessage, kPassword, kException } kind;
-        std::u16string text;    // message text, password caption, or exception text
-        std::u16string prompt;  // password prompt
-        std::u16string value;   // password value shown at the start
+        std::u16string text;   // message text, password caption, or exception text
+        std::u16string prompt; // password prompt
+        std::u16string value;  // password value shown at the start
         TMsgDlgType type = mtCustom;
         TMsgDlgButtons buttons = 0;
     };
     struct Answer {
-        TModalResult result = mrClosed;  // for a password: mrOk confirms
-        std::u16string value;            // typed password
+        TModalResult result = mrClosed; // for a password: mrOk confirms
+        std::u16string value;           // typed password
     };
 
     void Push(TModalResult result) { FAnswers.push_back({result, {}}); }
     void PushPassword(const std::u16string& value) { FAnswers.push_back({mrOk, value}); }
     void PushPasswordCancel() { FAnswers.push_back({mrCancel, {}}); }
 
-    TModalResult MessageDlg(const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
-    bool PasswordDialog(const std::u16string& caption, const std::u16string& prompt, std::u16string& value) override;
+    TModalResult MessageDlg(const std::u16string& text, TMsgDlgType type,
+                            TMsgDlgButtons buttons) override;
+    bool PasswordDialog(const std::u16string& caption, const std::u16string& prompt,
+                        std::u16string& value) override;
     void ShowException(const std::u16string& message) override;
 
     std::vector<Question> questions;
@@ -90,8 +112,10 @@ private:
 // Asks on the controlling terminal (/dev/tty); with no terminal every box is closed.
 class TTerminalDialogs : public IDialogs {
 public:
-    TModalResult MessageDlg(const std::u16string& text, TMsgDlgType type, TMsgDlgButtons buttons) override;
-    bool PasswordDialog(const std::u16string& caption, const std::u16string& prompt, std::u16string& value) override;
+    TModalResult MessageDlg(const std::u16string& text, TMsgDlgType type,
+                            TMsgDlgButtons buttons) override;
+    bool PasswordDialog(const std::u16string& caption, const std::u16string& prompt,
+                        std::u16string& value) override;
     void ShowException(const std::u16string& message) override;
 };
 

@@ -32,6 +32,8 @@ bool SameText(const std::u16string& a, const std::u16string& b);
 std::string ToUtf8(const std::u16string& s);
 std::u16string FromUtf8(const std::string& s); // invalid bytes become U+FFFD
 // ASCII/UTF-8 literal convenience.
-inline std::u16string U(const char* utf8) { return FromUtf8(utf8); }
+inline std::u16string U(const char* utf8) {
+    return FromUtf8(utf8);
+}
 
 } // namespace za

@@ -172,20 +172,34 @@ int ParseArgs(int argc, char** argv, Args& a) {
 }
 
 // Command-line words are UTF-8; masks and names in the engine use "\".
-std::u16string EngineText(const std::string& s) { return SlashesToBackslashes(FromUtf8(s)); }
+std::u16string EngineText(const std::string& s) {
+    return SlashesToBackslashes(FromUtf8(s));
+}
 
-std::string Out(const std::u16string& s) { return ToUtf8(s); }
+std::string Out(const std::u16string& s) {
+    return ToUtf8(s);
+}
 
 void JsonString(std::string& out, const std::u16string& text) {
     const std::string s = ToUtf8(text);
     out += '"';
     for (unsigned char c : s) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char buf[8];
@@ -217,10 +231,14 @@ const char* EncryptionName(const TDirItem& item) {
         return "none";
     }
     switch (item.ZAEncryptionAlgorithm) {
-    case caAES_128: return "aes128";
-    case caAES_192: return "aes192";
-    case caAES_256: return "aes256";
-    default: return "pkzip";
+    case caAES_128:
+        return "aes128";
+    case caAES_192:
+        return "aes192";
+    case caAES_256:
+        return "aes256";
+    default:
+        return "pkzip";
     }
 }
 
@@ -271,10 +289,10 @@ int List(TZipArchiver& arc, const Args& a) {
         const TDirItem& item = dir.ItemsPtr(i);
         const int64_t size = item.EffectiveUncompSize();
         total += size;
-        std::printf("%12lld  %s   %s\n", static_cast<long long>(size),
-                    DosDateTime(item.CentralDir.lastModDate, item.CentralDir.lastModTime, false)
-                        .c_str(),
-                    Out(item.Name).c_str());
+        std::printf(
+            "%12lld  %s   %s\n", static_cast<long long>(size),
+            DosDateTime(item.CentralDir.lastModDate, item.CentralDir.lastModTime, false).c_str(),
+            Out(item.Name).c_str());
     }
     std::printf("------------                     -------\n");
     std::printf("%12lld                     %d file%s\n", static_cast<long long>(total),
@@ -407,22 +425,22 @@ int Run(const Args& a) {
     if (a.havePassword) {
         arc.SetPassword(a.password);
     }
-    arc.SetOnPassword([&](TZABaseArchiver*, const std::u16string& fileName, std::string& pw,
-                          bool& skip) {
-        if (terminalIn && !a.havePassword) {
-            std::u16string value;
-            if (PasswordDialog(u"Password for \"" + SlashesToBackslashes(fileName) + u"\"",
-                               u"Enter password: ", value)) {
-                pw = UnicodeToAnsi(value);
-                skip = false;
-                return;
+    arc.SetOnPassword(
+        [&](TZABaseArchiver*, const std::u16string& fileName, std::string& pw, bool& skip) {
+            if (terminalIn && !a.havePassword) {
+                std::u16string value;
+                if (PasswordDialog(u"Password for \"" + SlashesToBackslashes(fileName) + u"\"",
+                                   u"Enter password: ", value)) {
+                    pw = UnicodeToAnsi(value);
+                    skip = false;
+                    return;
+                }
             }
-        }
-        std::fprintf(stderr, "zaunzip: %s: skipped, %s\n", Out(fileName).c_str(),
-                     a.havePassword ? "wrong password" : "no password given");
-        ++skipped;
-        skip = true;
-    });
+            std::fprintf(stderr, "zaunzip: %s: skipped, %s\n", Out(fileName).c_str(),
+                         a.havePassword ? "wrong password" : "no password given");
+            ++skipped;
+            skip = true;
+        });
     arc.SetOnProcessFileFailure([&](TZABaseArchiver*, const std::u16string& fileName,
                                     TZAProcessOperation, int32_t, int32_t,
                                     const std::u16string& message, TZAAction& action) {
@@ -434,8 +452,7 @@ int Run(const Args& a) {
     ProgressBar bar(!a.quiet && isatty(2) != 0 && a.mode == Args::kExtract);
     std::u16string currentName;
     arc.SetOnFileProgress([&](TZABaseArchiver* sender, const std::u16string& fileName,
-                              double progress, TZAProcessOperation, TZAProgressPhase phase,
-                              bool&) {
+                              double progress, TZAProcessOperation, TZAProgressPhase phase, bool&) {
         int64_t size = 0;
         if (phase == ppStart) {
             int32_t index = -1;
@@ -485,8 +502,8 @@ int Run(const Args& a) {
             std::printf("No errors detected in %s (%d entries tested).\n", a.archive.c_str(),
                         arc.ProcessedFileNo());
         } else {
-            std::printf("%d of %d entries in %s failed the test.\n", bad,
-                        arc.ProcessedFileCount(), a.archive.c_str());
+            std::printf("%d of %d entries in %s failed the test.\n", bad, arc.ProcessedFileCount(),
+                        a.archive.c_str());
         }
     }
     return bad > 0 ? kExitSomeFailed : kExitOk;

@@ -71,6 +71,21 @@ TEST(QtMessageBoxTest, ShowsExactlyTheButtonsOfEachSet) {
     }
 }
 
+TEST(QtMessageBoxTest, DefaultButtonIsOkElseYesElseRetry) {
+    const std::pair<TMsgDlgButtons, QMessageBox::StandardButton> cases[] = {
+        {mbOKOnly, QMessageBox::Ok},
+        {mbOKCancel, QMessageBox::Ok},
+        {mbYesNoNoToAllYesToAll, QMessageBox::Yes},
+        {mbAbortRetryIgnore, QMessageBox::Retry},
+        {mbAbortIgnore, QMessageBox::Abort},
+    };
+    for (const auto& [buttons, standard] : cases) {
+        auto box =
+            BuildMessageBox(QStringLiteral("T"), QStringLiteral("x"), mtConfirmation, buttons);
+        EXPECT_EQ(box->defaultButton(), box->button(standard)) << buttons;
+    }
+}
+
 TEST(QtMessageBoxTest, EachButtonGivesItsModalResult) {
     TQtDialogs dialogs(QStringLiteral("Updater"));
     for (const ButtonSetCase& set : kButtonSets) {

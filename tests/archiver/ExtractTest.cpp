@@ -64,10 +64,10 @@ protected:
         arc.SetBaseDir(u"out");
     }
     void Record() {
-        arc.SetOnOverallProgress([this](TZABaseArchiver*, double p, TZAProcessOperation,
-                                        TZAProgressPhase ph, bool&) {
-            events.push_back({"overall", ph, p});
-        });
+        arc.SetOnOverallProgress(
+            [this](TZABaseArchiver*, double p, TZAProcessOperation, TZAProgressPhase ph, bool&) {
+                events.push_back({"overall", ph, p});
+            });
         arc.SetOnFileProgress([this](TZABaseArchiver*, const std::u16string& name, double p,
                                      TZAProcessOperation, TZAProgressPhase ph, bool& cancel) {
             events.push_back({ToUtf8(name), ph, p});
@@ -118,14 +118,14 @@ TEST_F(ExtractTest, StoredEntryReportsEveryCopyBlock) {
             file.push_back(e.progress);
         }
     }
-    const std::vector<double> want = {0, 65535 * 100.0 / 200000, 131070 * 100.0 / 200000,
-                                      196605 * 100.0 / 200000, 100, 100};
+    const std::vector<double> want = {
+        0, 65535 * 100.0 / 200000, 131070 * 100.0 / 200000, 196605 * 100.0 / 200000, 100, 100};
     ASSERT_EQ(file.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i) {
         EXPECT_DOUBLE_EQ(file[i], want[i]) << i;
     }
     EXPECT_EQ(ReadNative(Native("out/big.bin")), data);
-    struct stat st{};
+    struct stat st {};
     EXPECT_EQ(stat(Native("out/docs").c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
     EXPECT_EQ(arc.ProcessedFileNo(), 2);
@@ -161,7 +161,7 @@ TEST_F(ExtractTest, StoredNamesAreConfinedToTheDestination) {
     };
     const std::vector<Case> cases = {
         {"../evil.txt", false}, {"a/../../evil.txt", false}, {"/abs.txt", false},
-        {"c:/x.txt", false},    {"a//b.txt", false},        {"\\\\server\\s\\x.txt", false},
+        {"c:/x.txt", false},    {"a//b.txt", false},         {"\\\\server\\s\\x.txt", false},
         {"../up/", true},       {"ok/../..", false},
     };
     ZipBuilder b;
@@ -188,9 +188,8 @@ TEST_F(ExtractTest, AHandlerMayStillNameAnyPath) {
     MakeDir("other");
     Open(b);
     const std::u16string target = FromNativePath(Native("other")) + u"\\\\y.txt";
-    arc.SetOnExtractFile([&](TZABaseArchiver*, std::u16string& name, uint32_t&, const std::string&) {
-        name = target;
-    });
+    arc.SetOnExtractFile([&](TZABaseArchiver*, std::u16string& name, uint32_t&,
+                             const std::string&) { name = target; });
     arc.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
     EXPECT_EQ(ReadNative(Native("other/y.txt")), "elsewhere");
 }
@@ -273,7 +272,7 @@ TEST_F(ExtractTest, DataFailuresAndTheirNativeNumbers) {
             EXPECT_EQ(std::get<0>(failures[next]), name) << c.what;
             EXPECT_EQ(std::get<1>(failures[next]), c.native) << c.what;
             ++next;
-            struct stat st{};
+            struct stat st {};
             EXPECT_NE(stat(Native("out/" + name).c_str(), &st), 0) << c.what;
         }
     }
@@ -368,7 +367,11 @@ TEST_F(ExtractTest, OverwriteModes) {
         {omPrompt, {mrYes, mrNo}, "new", "old", omPrompt},
         {omPrompt, {mrYesToAll}, "new", "new", omAlways},
         {omPrompt, {mrNoToAll}, "old", "old", omNever},
-        {omIfNewer, {}, "new", "new", omIfNewer}, // the stored time is newer than now? no: see below
+        {omIfNewer,
+         {},
+         "new",
+         "new",
+         omIfNewer}, // the stored time is newer than now? no: see below
     };
     for (const Case& c : cases) {
         WriteNative(Native("out/f.txt"), "old");
@@ -434,9 +437,8 @@ TEST_F(ExtractTest, EncryptedFixturesWithPasswordEvents) {
         c.SetFileName(FromNativePath(Native(fixture)));
         c.OpenArchive(64);
         c.SetBaseDir(FromNativePath(Native(std::string("skip-") + fixture)));
-        c.SetOnPassword([](TZABaseArchiver*, const std::u16string&, std::string&, bool& skip) {
-            skip = true;
-        });
+        c.SetOnPassword(
+            [](TZABaseArchiver*, const std::u16string&, std::string&, bool& skip) { skip = true; });
         c.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
         EXPECT_EQ(ListDir(Native(std::string("skip-") + fixture)), std::vector<std::string>{});
         EXPECT_EQ(c.NotExtractedFileCount(), 2);
