@@ -55,7 +55,7 @@ struct TZABaseArchiver::TEntryWork {
     TZipCryptKeys keys{};
     std::unique_ptr<TAESCryptoTransform> aes;
     TZAVolumeNumberInfo volume;
-    std::vector<uint8_t> in;
+    uint8_t* in = nullptr;
     TZAInflater z;
     int64_t rangeOffset = -1;
     bool overflow = false; // whole-entry output went beyond the declared size
@@ -219,13 +219,17 @@ bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
         }
     }
 
-    w.in.assign(static_cast<size_t>(ReadBufferSize) + 2, 0);
+    if (!FPipeIn) {
+        FPipeIn = std::make_unique<uint8_t[]>(static_cast<size_t>(ReadBufferSize) + 2);
+        FPipeOut = std::make_unique<uint8_t[]>(static_cast<size_t>(ReadBufferSize));
+    }
+    w.in = FPipeIn.get();
     if (!w.z.Init()) {
         return false;
     }
     while (w.consumed < w.storedSize) {
         const int64_t chunk = std::min(ReadBufferSize, w.storedSize - w.consumed);
-        if (!ReadArchiveChunk(w, w.in.data(), chunk)) {
+        if (!ReadArchiveChunk(w, w.in, chunk)) {
             return false;
         }
         int64_t chunkOut = 0;
@@ -268,7 +272,7 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
     if (chunk <= 0) {
         return false;
     }
-    uint8_t* buf = w.in.data();
+    uint8_t* buf = w.in;
     if (w.encrypted) {
         if (!w.aes) {
             ZipCryptDecodeBuffer(buf, static_cast<size_t>(chunk), w.keys);
@@ -288,21 +292,21 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
     };
 
     if (w.item->CompressionMethod == cmStored) {
-        std::vector<uint8_t> outBuf(static_cast<size_t>(StoredCopyBlockSize));
+        // Stored data goes out block by block straight from the input buffer.
         for (int64_t done = 0; done < chunk;) {
             const int64_t n = std::min(StoredCopyBlockSize, chunk - done);
             if (!fits(n)) {
                 return false;
             }
-            std::memcpy(outBuf.data(), buf + done, static_cast<size_t>(n));
+            const uint8_t* block = buf + done;
             chunkOut += n;
-            w.crc = UpdateCrc32(w.crc, outBuf.data(), static_cast<size_t>(n));
+            w.crc = UpdateCrc32(w.crc, block, static_cast<size_t>(n));
             done += n;
             FProgress = w.consumed + done;
             if (FProgressEnabled && !BlockProgress(*w.item)) {
                 return true;
             }
-            if (!WriteOutputBuffer(*w.out, outBuf.data(), n)) {
+            if (!WriteOutputBuffer(*w.out, block, n)) {
                 return true;
             }
         }
@@ -317,10 +321,11 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
         buf[1] = ZlibHeader[1];
         inLen += 2;
     }
-    std::vector<uint8_t> outBuf(static_cast<size_t>(ReadBufferSize));
+    uint8_t* const outBuf = FPipeOut.get();
+    const size_t outSize = static_cast<size_t>(ReadBufferSize);
     const uint64_t totalBefore = w.z.TotalOut();
     w.z.SetInput(buf, inLen);
-    w.z.SetOutput(outBuf.data(), outBuf.size());
+    w.z.SetOutput(outBuf, outSize);
     for (;;) {
         FProgress = static_cast<int64_t>(w.z.TotalOut());
         if (FProgressEnabled && !BlockProgress(*w.item)) {
@@ -339,14 +344,14 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
             return false;
         }
         chunkOut += n;
-        if (!WriteOutputBuffer(*w.out, outBuf.data(), n)) {
+        if (!WriteOutputBuffer(*w.out, outBuf, n)) {
             break;
         }
-        w.crc = UpdateCrc32(w.crc, outBuf.data(), static_cast<size_t>(n));
+        w.crc = UpdateCrc32(w.crc, outBuf, static_cast<size_t>(n));
         if ((w.z.AvailOut() > 0 && w.z.AvailIn() == 0) || rc == Z_STREAM_END) {
             break;
         }
-        w.z.SetOutput(outBuf.data(), outBuf.size());
+        w.z.SetOutput(outBuf, outSize);
     }
     chunkOut = static_cast<int64_t>(w.z.TotalOut() - totalBefore);
     return true;

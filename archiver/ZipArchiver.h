@@ -519,6 +519,10 @@ protected:
     bool BlockProgress(const TDirItem& Item);
     static uint32_t UpdateCrc32(uint32_t Crc, const void* Buffer, size_t Count);
 
+    // Chunk buffers of the data pipeline, kept for the object's life so that
+    // entries after the first cost no allocation or page faults.
+    std::unique_ptr<uint8_t[]> FPipeIn;
+    std::unique_ptr<uint8_t[]> FPipeOut;
     int32_t FSkippedFileCount = 0;
     int32_t FSkippedPasswordCount = 0;
     int32_t FFailedFileCount = 0;
