@@ -83,6 +83,20 @@ private:
     std::u16string FName;
 };
 
+// Whether the folder's drive is removable; the answer for the last folder
+// asked is kept, since every entry of a run usually lands on the same drive.
+bool FolderIsRemovable(const std::u16string& folder) {
+    thread_local std::u16string lastFolder;
+    thread_local bool lastAnswer = false;
+    thread_local bool known = false;
+    if (!known || folder != lastFolder) {
+        lastAnswer = IsRemovableDrive(folder.empty() ? GetCurrentDir() : folder);
+        lastFolder = folder;
+        known = true;
+    }
+    return lastAnswer;
+}
+
 } // namespace
 
 std::u16string TZABaseArchiver::ResolveBaseDir(const std::u16string& BaseDir,
@@ -320,14 +334,14 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
                 return;
             }
             try {
-                out->Flush();
+                out->WriteOut();
             } catch (const Exception&) {
                 failed = true; // a late write error: the data did not reach the disk
             }
             const int32_t time = static_cast<int32_t>(
                 (uint32_t{item.CentralDir.lastModDate} << 16) | item.CentralDir.lastModTime);
             FileSetDate(out->Handle(), time);
-            if (self->FOptions.FlushBuffers() && IsRemovableDrive(destPath)) {
+            if (self->FOptions.FlushBuffers() && FolderIsRemovable(ExtractFilePath(destPath))) {
                 FlushFileBuffers(out->Handle());
             }
             out.reset();

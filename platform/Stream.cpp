@@ -521,6 +521,12 @@ void TFileStream::SetSize(int64_t newSize) {
     FPos = newSize;
 }
 
+void TFileStream::WriteOut() {
+    if (FWriting) {
+        FlushWriteBuffer();
+    }
+}
+
 void TFileStream::Flush() {
     if (FWriting) {
         FlushWriteBuffer();

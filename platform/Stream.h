@@ -79,6 +79,9 @@ public:
     // Writes pending buffered data and asks the system to put it on disk;
     // EWriteError when that fails.
     void Flush();
+    // Writes pending buffered data to the file without asking for the disk;
+    // EWriteError when that fails.
+    void WriteOut();
     const std::u16string& FileName() const { return FFileName; }
     // The descriptor, brought up to date first: pending buffered writes are
     // written out, read-ahead is dropped and its offset is set to Position().
