@@ -67,6 +67,16 @@ void TZABaseArchiver::MakeVolumeFileName(std::u16string& Name, int32_t VolumeNum
             result = other;
         }
     }
+    if (FSpanningMode == smSplitting && !FileExists(result)) {
+        // Volume names are matched without regard to case, as on the file
+        // systems split sets come from: "set.Z01" is found as "set.z01".
+        const std::u16string resultExt = ExtractFileExt(result);
+        const std::u16string lower =
+            result.substr(0, result.size() - resultExt.size()) + AsciiLowerCase(resultExt);
+        if (FileExists(lower)) {
+            result = lower;
+        }
+    }
     Name = result;
 }
 

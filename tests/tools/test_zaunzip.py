@@ -177,6 +177,32 @@ class ZaunzipTest(unittest.TestCase):
         self.assertIn("secret.txt", err)
         self.assertFalse(os.path.exists(self.out("secret.txt")))
 
+    @unittest.skipUnless(shutil.which("zip"), "Info-ZIP zip not installed")
+    def test_split_set_through_its_last_volume(self):
+        src = os.path.join(self.tmp, "src")
+        os.makedirs(src)
+        blob = os.urandom(300000)
+        with open(os.path.join(src, "r.bin"), "wb") as f:
+            f.write(blob)
+        with open(os.path.join(src, "h.txt"), "wb") as f:
+            f.write(b"hello\n")
+        subprocess.run(["zip", "-q", "-s", "64k", os.path.join(self.tmp, "set.zip"), "r.bin", "h.txt"],
+                       cwd=src, check=True)
+        self.assertTrue(os.path.exists(os.path.join(self.tmp, "set.z02")))
+        rc, out, err = run("-t", os.path.join(self.tmp, "set.zip"))
+        self.assertEqual(rc, 0, out + err)
+        rc, _, err = run("-q", "-d", os.path.join(self.tmp, "out"), os.path.join(self.tmp, "set.zip"))
+        self.assertEqual(rc, 0, err)
+        with open(self.out("r.bin"), "rb") as f:
+            self.assertEqual(f.read(), blob)
+        # A missing middle volume fails the entry that spans it (native error 45).
+        os.remove(os.path.join(self.tmp, "set.z02"))
+        shutil.rmtree(os.path.join(self.tmp, "out"))
+        rc, _, err = run("-q", "-d", os.path.join(self.tmp, "out"), os.path.join(self.tmp, "set.zip"))
+        self.assertEqual(rc, 1)
+        self.assertIn("00045", err)
+        self.assertFalse(os.path.exists(self.out("r.bin")))
+
 
 if __name__ == "__main__":
     ZAUNZIP = sys.argv.pop(1)
