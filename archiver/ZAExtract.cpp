@@ -97,6 +97,15 @@ bool FolderIsRemovable(const std::u16string& folder) {
     return lastAnswer;
 }
 
+// The entry of a single-entry operation, or native error 15 with the name.
+int32_t EntryIndexOrFail(TZABaseArchiver& arc, const std::u16string& name) {
+    int32_t index = -1;
+    if (!arc.FindEntryIndex(name, index)) {
+        throw EZAException(NativeNotFoundExtract, TVarArgs{name}, &arc);
+    }
+    return index;
+}
+
 } // namespace
 
 std::u16string TZABaseArchiver::ResolveBaseDir(const std::u16string& BaseDir,
@@ -416,10 +425,7 @@ void TZABaseArchiver::ExtractToStream(const std::u16string& FileName, TStream& S
     TRecurseOff recurse(FOptions);
     FProcessedFileNo = 0;
     DoOverallProgress(0, poExtract, ppStart, FProgressCancel);
-    int32_t index = -1;
-    if (!FindEntryIndex(FileName, index)) {
-        throw EZAException(NativeNotFoundExtract, TVarArgs{FileName}, this);
-    }
+    const int32_t index = EntryIndexOrFail(*this, FileName);
     FProcessedFileCount = 1;
     Dir().ItemsPtr(index).Operation = poExtract;
     ExtractEntryToStream(index, Stream, 0, 0);
@@ -434,10 +440,7 @@ void TZABaseArchiver::ExtractToBuffer(const std::u16string& FileName, void* Buff
     FProgressCancel = false;
     FProgressEnabled = false;
     TRecurseOff recurse(FOptions);
-    int32_t index = -1;
-    if (!FindEntryIndex(FileName, index)) {
-        throw EZAException(NativeNotFoundExtract, TVarArgs{FileName}, this);
-    }
+    const int32_t index = EntryIndexOrFail(*this, FileName);
     // A range that starts at or beyond the entry's end has nothing to copy.
     const int64_t size = Dir().ItemsPtr(index).EffectiveUncompSize();
     if (Count > 0 && (StartPosition < 0 || StartPosition >= size)) {
@@ -459,10 +462,7 @@ void TZABaseArchiver::ExtractToString(const std::u16string& FileName, std::u16st
     FProgressCancel = false;
     FProgressEnabled = false;
     TRecurseOff recurse(FOptions);
-    int32_t index = -1;
-    if (!FindEntryIndex(FileName, index)) {
-        throw EZAException(NativeNotFoundExtract, TVarArgs{FileName}, this);
-    }
+    const int32_t index = EntryIndexOrFail(*this, FileName);
     TStringStream text;
     ExtractEntryToStream(index, text, 0, 0);
     Text = AnsiToUnicode(text.DataString());
