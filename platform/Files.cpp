@@ -494,9 +494,14 @@ std::u16string GetVolumeLabel(const std::u16string& path) {
 
 std::u16string MakeTempFileName(const std::u16string& dir, const std::u16string& prefix) {
     static std::atomic<uint32_t> counter{0};
-    std::random_device rd;
+    // One random start per process (opening the random device per name is
+    // costly when thousands of entries are extracted), then a counter.
+    static const uint32_t start = [] {
+        std::random_device rd;
+        return rd() ^ static_cast<uint32_t>(getpid());
+    }();
     std::u16string base = dir.empty() ? std::u16string() : IncludeTrailingBackslash(dir);
-    uint32_t seed = (rd() ^ static_cast<uint32_t>(getpid())) + counter.fetch_add(1) * 7919u;
+    uint32_t seed = start + counter.fetch_add(1) * 7919u;
     for (int attempt = 0; attempt < 0x10000; ++attempt) {
         const uint32_t n = (seed + static_cast<uint32_t>(attempt)) & 0xFFFF;
         std::u16string name = base + prefix + Format(u"%x", {int64_t{n}}) + u".tmp";
