@@ -506,9 +506,7 @@ bool TZABaseArchiver::IsFilePasswordValid(const std::u16string& FileName,
                                              item.CentralDir.genPurposeFlag);
             }
         } else {
-            const int32_t strength = item.ZAEncryptionAlgorithm == caAES_128   ? 128
-                                     : item.ZAEncryptionAlgorithm == caAES_192 ? 192
-                                                                               : 256;
+            const int32_t strength = AesKeyStrength(item.ZAEncryptionAlgorithm);
             TAESCryptoTransform t(strength, 2, item.CompressionMethod);
             t.Initialize(Decryption, TZACryptoItemInfo{item.CentralDir.crc32});
             t.GenerateKey(Password);

@@ -24,17 +24,6 @@ constexpr int32_t NativeIndexOutOfBounds = 16;
 constexpr int32_t NativeDataCheckFailed = 8;
 constexpr int32_t NativeDeflate64 = 55;
 
-int32_t AesStrength(TZACryptoAlgorithm alg) {
-    switch (alg) {
-    case caAES_128:
-        return 128;
-    case caAES_192:
-        return 192;
-    default:
-        return 256;
-    }
-}
-
 } // namespace
 
 // Per-entry working state of one DecompressEntry run; released on every way out.
@@ -121,7 +110,7 @@ bool TZABaseArchiver::DecompressEntry(TStream& ArcStream, TStream& OutStream, co
     w.encrypted = (cd.genPurposeFlag & gpfEncrypted) != 0;
     w.alg = Item.ZAEncryptionAlgorithm;
     if (w.encrypted && cd.extractVersion < OwnVariantExtractVersion && w.alg != caPkzipClassic) {
-        w.aes = std::make_unique<TAESCryptoTransform>(AesStrength(w.alg), 2, FCompressionMethod);
+        w.aes = std::make_unique<TAESCryptoTransform>(AesKeyStrength(w.alg), 2, FCompressionMethod);
         w.aes->Initialize(Decryption, TZACryptoItemInfo{cd.crc32});
         w.aes->GenerateKey(FPassword);
     } else if (cd.extractVersion >= OwnVariantExtractVersion) {

@@ -65,4 +65,10 @@ enum TZAVolumeSize : uint8_t {
 };
 enum TZAVolumeNumberKind : uint8_t { vnkFirst = 0, vnkLast = 1, vnkCustom = 2, vnkUnknown = 3 };
 
+// Key strength in bits of an AES method (256 for anything else that is not
+// AES-128 or AES-192; callers only ask for AES methods).
+inline int32_t AesKeyStrength(TZACryptoAlgorithm alg) {
+    return alg == caAES_128 ? 128 : alg == caAES_192 ? 192 : 256;
+}
+
 } // namespace za
