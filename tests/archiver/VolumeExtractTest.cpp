@@ -118,3 +118,37 @@ TEST_F(VolumeExtractTest, MissingMiddleVolumeAbortsSilently) {
 
 } // namespace
 } // namespace za::test
+
+namespace za::test {
+namespace {
+
+// A self-extracting split set opens through its first volume, the .exe.
+using SfxSplitSetTest = ScratchDirTest;
+
+TEST_F(SfxSplitSetTest, OpensAndExtractsThroughItsExe) {
+    const std::string big = Noise(150000, 11);
+    ZipBuilder b;
+    b.Stub(std::string(4096, 'S'), true);
+    b.AddStored("big.bin", big);
+    b.AddDeflated("small.txt", "small text");
+    const std::vector<std::string> volumes = b.BuildSplit(65536);
+    ASSERT_GE(volumes.size(), 3u);
+    WriteNative(Native("set.exe"), volumes[0]);
+    for (size_t i = 1; i + 1 < volumes.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "set.z%02zu", i + 1);
+        WriteNative(Native(name), volumes[i]);
+    }
+    WriteNative(Native("set.zip"), volumes.back());
+    TZipArchiver arc;
+    arc.SetFileName(u"set.exe");
+    arc.OpenArchive(64);
+    EXPECT_EQ(arc.FileCount(), 2);
+    arc.SetBaseDir(u"out");
+    arc.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
+    EXPECT_EQ(ReadNative(Native("out/big.bin")), big);
+    EXPECT_EQ(ReadNative(Native("out/small.txt")), "small text");
+}
+
+} // namespace
+} // namespace za::test
