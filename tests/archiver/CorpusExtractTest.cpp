@@ -107,5 +107,46 @@ TEST(CorpusExtract, EveryArchiveGoesThroughThePipelineSafely) {
     EXPECT_GT(checkedIntact, 20);
 }
 
+// Entries the manifests call damaged fail the test (and only those).
+TEST(CorpusExtract, DamagedEntriesFailAndIntactOnesPass) {
+    const std::string root = ZA_CORPUS_DIR;
+    std::ifstream probe(root + "/README.md");
+    if (!probe) {
+        GTEST_SKIP() << "no corpus at " << root;
+    }
+    struct Case {
+        const char* file;
+        const char* password;
+        std::vector<std::string> damaged;
+    };
+    const std::vector<Case> cases = {
+        {"libzip/broken.zip", "crypt", {"storedcrcerror", "deflatecrcerror", "deflatezliberror"}},
+        {"libzip/hmac-error.zip", "1234", {"test.txt"}},
+        {"libarchive/test_read_format_zip.zip", "", {"file2"}},
+        {"libarchive/test_read_format_zip_uncompressed_size_off_by_4gib.zip", "", {"hello.txt"}},
+        {"libarchive/test_read_format_zip_size_exceeds_declared_stored.zip", "", {"first"}},
+        {"libarchive/test_read_format_zip_size_exceeds_declared_deflate.zip", "", {"first"}},
+    };
+    for (const Case& c : cases) {
+        TZipArchiver arc;
+        arc.SetFileName(FromNativePath(root + "/" + c.file));
+        arc.SetPassword(c.password);
+        std::vector<std::string> failed;
+        arc.SetOnProcessFileFailure([&](TZABaseArchiver*, const std::u16string& name,
+                                        TZAProcessOperation, int32_t native, int32_t,
+                                        const std::u16string&, TZAAction& action) {
+            EXPECT_EQ(native, 8) << c.file;
+            failed.push_back(ToUtf8(name));
+            action = fxaIgnore;
+        });
+        arc.OpenArchive(64);
+        arc.TestFiles(u"*.*", ZASearchAllAttr, u"");
+        EXPECT_EQ(failed, c.damaged) << c.file;
+        EXPECT_EQ(arc.ProcessedFileNo() + static_cast<int32_t>(failed.size()),
+                  arc.ProcessedFileCount())
+            << c.file;
+    }
+}
+
 } // namespace
 } // namespace za::test
