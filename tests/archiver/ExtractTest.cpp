@@ -498,6 +498,32 @@ TEST_F(ExtractTest, MemoryRangesAndStrings) {
     }
 }
 
+TEST_F(ExtractTest, ExtractToStreamEventSequence) {
+    ZipBuilder b;
+    b.AddStored("docs/a.txt", std::string(70000, 'a'));
+    Open(b);
+    Record();
+    TMemoryStream mem;
+    arc.ExtractToStream(u"docs\\a.txt", mem);
+    std::vector<std::tuple<std::string, TZAProgressPhase, double>> got;
+    for (const Event& e : events) {
+        got.emplace_back(e.kind, e.phase, e.progress);
+    }
+    const double first = 65535 * 100.0 / 70000;
+    const double overallFirst = first; // (file fraction + 0 done) / 1 entry
+    const std::vector<std::tuple<std::string, TZAProgressPhase, double>> want = {
+        {"overall", ppStart, 0},
+        {"docs\\a.txt", ppProcess, first},
+        {"overall", ppProcess, overallFirst},
+        {"docs\\a.txt", ppProcess, 100},
+        {"overall", ppProcess, 100},
+        {"docs\\a.txt", ppEnd, 100},
+        {"overall", ppEnd, 100}};
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(mem.Size(), 70000);
+    EXPECT_TRUE(arc.IsFilePasswordValid(u"docs\\a.txt", "anything")); // not encrypted
+}
+
 TEST_F(ExtractTest, TestFilesReportsTheDamagedEntryOnly) {
     ZipEntry bad = ZipEntry::Stored("second.txt", "data");
     bad.crc = 7;
