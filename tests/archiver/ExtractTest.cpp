@@ -399,7 +399,7 @@ TEST_F(ExtractTest, OverwriteModes) {
     }
 }
 
-// The 7-Zip AES-256 and Info-ZIP classic fixtures: a wrong password asks
+// The 7-Zip AES-128, -192 and -256 and Info-ZIP classic fixtures: a wrong password asks
 // with the wrong one shown, the handler's answer serves the later entries.
 TEST_F(ExtractTest, EncryptedFixturesWithPasswordEvents) {
     const std::string lorem = [] {
@@ -409,7 +409,7 @@ TEST_F(ExtractTest, EncryptedFixturesWithPasswordEvents) {
         }
         return s;
     }();
-    for (const char* fixture : {"aes256.zip", "classic.zip"}) {
+    for (const char* fixture : {"aes128.zip", "aes192.zip", "aes256.zip", "classic.zip"}) {
         const std::string src = std::string(ZA_FIXTURES_DIR) + "/crypto/" + fixture;
         WriteNative(Native(fixture), ReadNative(src));
         TZipArchiver a;
