@@ -20,7 +20,6 @@ constexpr int32_t NativeNotFoundExtract = 15;
 constexpr int32_t NativeCannotCreateFile = 19;
 constexpr int32_t NativeCannotCreateDir = 20;
 constexpr int32_t NativeNotFoundPassword = 42;
-constexpr int32_t NativeDataCheckFailed = 8;
 
 bool HasSeparatorPair(const std::u16string& s) {
     return s.find(u"\\\\") != std::u16string::npos;
@@ -164,8 +163,8 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation Operation, int32_t 
     }
     TZAAction action = fxaIgnore;
     const bool startCancelled = FProgressCancel;
+    int32_t i = ItemNo == -1 ? 0 : ItemNo;
     if (!startCancelled) {
-        int32_t i = ItemNo == -1 ? 0 : ItemNo;
         while (i >= 0 && i < dir.Count()) {
             if (!dir.ItemsPtr(i).Tagged) {
                 if (ItemNo != -1) {
@@ -234,6 +233,14 @@ void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation Operation, int32_t 
             if (ItemNo != -1) {
                 break;
             }
+        }
+    }
+    if (action == fxaAbort && ItemNo == -1) {
+        // The tagged entries after the one that stopped the run were never
+        // reached; they count as failed, so that an aborted run never looks
+        // complete to a caller that reads the counters.
+        for (int32_t k = i + 1; k < dir.Count(); ++k) {
+            FFailedFileCount += dir.ItemsPtr(k).Tagged ? 1 : 0;
         }
     }
     if (!startCancelled && progress) {
@@ -331,39 +338,22 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
     } catch (const Exception&) {
         throw EZAException(NativeCannotCreateFile, TVarArgs{destPath}, this);
     }
-    bool failed = true;
-    struct TFinish {
-        TZABaseArchiver* self;
-        const TDirItem& item;
-        std::unique_ptr<TFileStream>& out;
-        const std::u16string& destPath;
-        bool& failed;
-        ~TFinish() {
-            if (!out) {
-                return;
-            }
-            try {
-                out->WriteOut();
-            } catch (const Exception&) {
-                failed = true; // a late write error: the data did not reach the disk
-            }
-            const int32_t time = static_cast<int32_t>(
-                (uint32_t{item.CentralDir.lastModDate} << 16) | item.CentralDir.lastModTime);
-            FileSetDate(out->Handle(), time);
-            if (self->FOptions.FlushBuffers() && FolderIsRemovable(ExtractFilePath(destPath))) {
-                FlushFileBuffers(out->Handle());
-            }
-            out.reset();
+    // On a failure the output is simply closed: the temporary file goes.
+    ExtractEntryToStream(ItemNo, *out, 0, 0);
+    if (!FSkipFile && !FProgressCancel) {
+        // Data still buffered goes out now, under the same disk-full
+        // protocol as every other write, so a late failure is never lost.
+        WriteOutPending(*out);
+    }
+    if (!FSkipFile && !FProgressCancel) {
+        const int32_t time = static_cast<int32_t>((uint32_t{item.CentralDir.lastModDate} << 16) |
+                                                  item.CentralDir.lastModTime);
+        FileSetDate(out->Handle(), time);
+        if (FOptions.FlushBuffers() && FolderIsRemovable(ExtractFilePath(destPath))) {
+            FlushFileBuffers(out->Handle());
         }
-    };
-    {
-        TFinish finish{this, item, out, destPath, failed};
-        ExtractEntryToStream(ItemNo, *out, 0, 0);
-        failed = false;
     }
-    if (failed) {
-        throw EZAException(NativeDataCheckFailed, this);
-    }
+    out.reset();
     if (FSkipFile || FProgressCancel) {
         return; // the temporary file goes, the old file stays
     }
@@ -376,6 +366,22 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
     temp.Release();
     if (FOptions.SetAttributes()) {
         FileSetAttr(destPath, static_cast<int32_t>(fileAttr));
+    }
+}
+
+void TZABaseArchiver::WriteOutPending(TFileStream& Stream) {
+    for (;;) {
+        try {
+            Stream.WriteOut();
+            return;
+        } catch (const EWriteError&) {
+            bool cancel = false;
+            DoDiskFull(-1, FFileName, cancel);
+            if (cancel) {
+                FProgressCancel = true;
+                return;
+            }
+        }
     }
 }
 

@@ -204,6 +204,7 @@ bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
         }
         if (FSkipFile) {
             ++FSkippedPasswordCount;
+            ++FSkippedFileCount;
             return false;
         }
     }

@@ -382,18 +382,29 @@ public:
     // loads, or a rebuilt one passes a test of every entry.
     bool IsValidArchiveFile(const std::u16string& FileName);
 
-    // Counters of the last multi-file operation, readable after it returned.
-    // ProcessedFileCount: entries it was to visit; ProcessedFileNo: entries
-    // that finished without failure (skipped and passed-over ones included);
-    // SkippedFileCount: entries skipped for want of a password or declined by
-    // OnConfirmProcessFile; FailedFileCount: entries whose failure was ignored
-    // or that stopped the run with Abort. Entries never reached after an Abort
-    // or a cancel are ProcessedFileCount - ProcessedFileNo - FailedFileCount.
+    // Counters of the last multi-file operation (ExtractFiles, TestFiles),
+    // readable after it returned; each run starts them at 0.
+    // - ProcessedFileCount: the entries the run was to visit (tagged ones, or
+    //   1 for the single-entry form).
+    // - ProcessedFileNo: entries that finished without failure. This includes
+    //   entries passed over without writing (folders, existing files kept by
+    //   the overwrite rules or read-only, an overwrite declined) and entries
+    //   whose password request was answered with SkipFile.
+    // - SkippedFileCount: entries declined by OnConfirmProcessFile (not in
+    //   ProcessedFileNo) plus entries skipped at the password request (also
+    //   in ProcessedFileNo).
+    // - FailedFileCount: entries whose failure was answered with Ignore, the
+    //   entry whose failure was answered with Abort, and every tagged entry
+    //   after it that the aborted run never reached.
+    // Entries not reached after a cancel are in none of the last two.
+    // A run delivered every entry exactly when NotExtractedFileCount() is 0.
     int32_t ProcessedFileNo() const { return FProcessedFileNo; }
     int32_t ProcessedFileCount() const { return FProcessedFileCount; }
     int32_t SkippedFileCount() const { return FSkippedFileCount; }
     int32_t FailedFileCount() const { return FFailedFileCount; }
-    // Entries that the last multi-file operation did not deliver.
+    // Entries that the last multi-file operation did not deliver: declined,
+    // failed, skipped at the password request, or not reached after a cancel
+    // or an abort.
     int32_t NotExtractedFileCount() const {
         return FProcessedFileCount - FProcessedFileNo + FSkippedPasswordCount;
     }
@@ -505,6 +516,9 @@ protected:
     void ExtractEntryToFile(int32_t ItemNo, const std::u16string& FileName,
                             const std::u16string& DestDir);
     void TestEntry(int32_t ItemNo, const std::u16string& FileName);
+    // Writes out what an output file still buffers; a failed write goes
+    // through DoDiskFull like the writes of the pipeline.
+    void WriteOutPending(TFileStream& Stream);
     static std::u16string ResolveBaseDir(const std::u16string& BaseDir,
                                          const std::u16string& CurrentDir);
     void ExtractEntryToStream(int32_t ItemNo, TStream& Stream, int32_t Count,

@@ -416,8 +416,6 @@ int Run(const Args& a) {
         return kExitNoMatch;
     }
 
-    int32_t failed = 0;
-    int32_t skipped = 0;
     const bool terminalIn = isatty(0) != 0;
     TTerminalDialogs terminal;
     TDialogsScope dialogs(terminalIn ? static_cast<IDialogs*>(&terminal) : nullptr);
@@ -438,14 +436,12 @@ int Run(const Args& a) {
             }
             std::fprintf(stderr, "zaunzip: %s: skipped, %s\n", Out(fileName).c_str(),
                          a.havePassword ? "wrong password" : "no password given");
-            ++skipped;
             skip = true;
         });
     arc.SetOnProcessFileFailure([&](TZABaseArchiver*, const std::u16string& fileName,
                                     TZAProcessOperation, int32_t, int32_t,
                                     const std::u16string& message, TZAAction& action) {
         std::fprintf(stderr, "zaunzip: %s: %s\n", Out(fileName).c_str(), Out(message).c_str());
-        ++failed;
         action = a.stopOnError ? fxaAbort : fxaIgnore;
     });
 
@@ -495,8 +491,9 @@ int Run(const Args& a) {
         return kExitCannotOpen;
     }
     bar.Finish();
-    const int32_t notDone = arc.ProcessedFileCount() - arc.ProcessedFileNo();
-    const int32_t bad = failed + skipped > notDone ? failed + skipped : notDone;
+    // Entries not delivered: failed, skipped for want of a password, or
+    // never reached after --stop-on-error.
+    const int32_t bad = arc.NotExtractedFileCount();
     if (a.mode == Args::kTest) {
         if (bad == 0) {
             std::printf("No errors detected in %s (%d entries tested).\n", a.archive.c_str(),

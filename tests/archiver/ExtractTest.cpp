@@ -442,6 +442,7 @@ TEST_F(ExtractTest, EncryptedFixturesWithPasswordEvents) {
         c.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
         EXPECT_EQ(ListDir(Native(std::string("skip-") + fixture)), std::vector<std::string>{});
         EXPECT_EQ(c.NotExtractedFileCount(), 2);
+        EXPECT_EQ(c.SkippedFileCount(), 2);
     }
 }
 
