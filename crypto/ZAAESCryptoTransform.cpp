@@ -25,6 +25,24 @@ bool Overlap(const uint8_t* a, const uint8_t* b, size_t n) {
     return x != y && x < y + n && y < x + n;
 }
 
+// The input to code: itself, or a copy in `copy` when it partly overlaps the
+// output (coding in place needs no copy).
+const uint8_t* UnaliasedInput(const uint8_t* src, const uint8_t* dst, int32_t n,
+                              std::vector<uint8_t>& copy) {
+    if (Overlap(src, dst, static_cast<size_t>(n))) {
+        copy.assign(src, src + n);
+        return copy.data();
+    }
+    return src;
+}
+
+void RequireCryptor(const void* cryptor) {
+    if (!cryptor)
+        throw ECipherException(
+            u"TCipher_Rijndael is not initialized call Init() or InitKey() before.",
+            errNotInitialized);
+}
+
 } // namespace
 
 TAESCryptoTransform::TAESCryptoTransform(int32_t Strength, uint16_t Crypt_version,
@@ -137,17 +155,10 @@ int32_t TAESCryptoTransform::DecryptBuffer(const uint8_t* InputBuffer, int32_t i
     if (InputCount <= 0)
         return InputCount;
     EnsureKeys();
-    const uint8_t* src = InputBuffer + inputOffset;
     uint8_t* dst = OutputBuffer + OutputOffset;
     std::vector<uint8_t> copy;
-    if (Overlap(src, dst, static_cast<size_t>(InputCount))) {
-        copy.assign(src, src + InputCount);
-        src = copy.data();
-    }
-    if (!FCryptor)
-        throw ECipherException(
-            u"TCipher_Rijndael is not initialized call Init() or InitKey() before.",
-            errNotInitialized);
+    const uint8_t* src = UnaliasedInput(InputBuffer + inputOffset, dst, InputCount, copy);
+    RequireCryptor(FCryptor.get());
     for (int32_t done = 0; done < InputCount; done += kSlice) {
         const int32_t n = std::min(kSlice, InputCount - done);
         HMACAddData(FHMAC_Context, src + done, n);
@@ -162,17 +173,10 @@ int32_t TAESCryptoTransform::EncryptBuffer(const uint8_t* InputBuffer, int32_t I
     if (InputCount <= 0)
         return InputCount;
     EnsureKeys();
-    const uint8_t* src = InputBuffer + InputOffset;
     uint8_t* dst = OutputBuffer + OutputOffset;
     std::vector<uint8_t> copy;
-    if (Overlap(src, dst, static_cast<size_t>(InputCount))) {
-        copy.assign(src, src + InputCount);
-        src = copy.data();
-    }
-    if (!FCryptor)
-        throw ECipherException(
-            u"TCipher_Rijndael is not initialized call Init() or InitKey() before.",
-            errNotInitialized);
+    const uint8_t* src = UnaliasedInput(InputBuffer + InputOffset, dst, InputCount, copy);
+    RequireCryptor(FCryptor.get());
     for (int32_t done = 0; done < InputCount; done += kSlice) {
         const int32_t n = std::min(kSlice, InputCount - done);
         FCryptor->EncodeBuffer(src + done, dst + done, n);

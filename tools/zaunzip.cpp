@@ -362,19 +362,6 @@ private:
     bool FDrawn = false;
 };
 
-// Counts the entries that the masks select, the way the extraction selects them.
-int32_t CountSelected(TZipArchiver& arc, const std::u16string& mask, const std::u16string& excl,
-                      bool useLists) {
-    TZAArchiveItem f;
-    int32_t n = 0;
-    bool found = useLists ? arc.FindFirst(f) : arc.FindFirst(mask, f, ZASearchAllAttr, excl);
-    while (found) {
-        ++n;
-        found = arc.FindNext(f);
-    }
-    return n;
-}
-
 int Run(const Args& a) {
     TZipArchiver arc;
     arc.SetName(u"zaunzip");
@@ -411,11 +398,6 @@ int Run(const Args& a) {
             arc.ExclusionMasks().Add(EngineText(x));
         }
     }
-    if (!a.masks.empty() && CountSelected(arc, mask, excl, useLists) == 0) {
-        std::fprintf(stderr, "zaunzip: no entry of %s matches the masks\n", a.archive.c_str());
-        return kExitNoMatch;
-    }
-
     const bool terminalIn = isatty(0) != 0;
     TTerminalDialogs terminal;
     TDialogsScope dialogs(terminalIn ? static_cast<IDialogs*>(&terminal) : nullptr);
@@ -491,6 +473,11 @@ int Run(const Args& a) {
         return kExitCannotOpen;
     }
     bar.Finish();
+    // The run tagged what the masks select; none means no entry matched.
+    if (!a.masks.empty() && arc.ProcessedFileCount() == 0) {
+        std::fprintf(stderr, "zaunzip: no entry of %s matches the masks\n", a.archive.c_str());
+        return kExitNoMatch;
+    }
     // Entries not delivered: failed, skipped for want of a password, or
     // never reached after --stop-on-error.
     const int32_t bad = arc.NotExtractedFileCount();

@@ -371,7 +371,7 @@ TEST_F(ExtractTest, OverwriteModes) {
          {},
          "new",
          "new",
-         omIfNewer}, // the stored time is newer than now? no: see below
+         omIfNewer}, // the existing files are made older than the entries below
     };
     for (const Case& c : cases) {
         WriteNative(Native("out/f.txt"), "old");
