@@ -2,7 +2,6 @@
 // a caller's stream, through the password check, decryption, inflation, the
 // CRC-32 and the final checks.
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -210,7 +209,7 @@ bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
     }
 
     if (!FPipeIn) {
-        FPipeIn = std::make_unique<uint8_t[]>(static_cast<size_t>(ReadBufferSize) + 2);
+        FPipeIn = std::make_unique<uint8_t[]>(static_cast<size_t>(ReadBufferSize));
         FPipeOut = std::make_unique<uint8_t[]>(static_cast<size_t>(ReadBufferSize));
     }
     w.in = FPipeIn.get();
@@ -303,14 +302,9 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
         return true;
     }
 
-    // Deflate: zlib sees a zlib-wrapped stream; the first chunk gets the header.
-    size_t inLen = static_cast<size_t>(chunk);
-    if (w.consumed == 0) {
-        std::memmove(buf + 2, buf, inLen);
-        buf[0] = ZlibHeader[0];
-        buf[1] = ZlibHeader[1];
-        inLen += 2;
-    }
+    // Deflate: the inflater keeps the rules of a zlib-wrapped stream over
+    // the raw data.
+    const size_t inLen = static_cast<size_t>(chunk);
     uint8_t* const outBuf = FPipeOut.get();
     const size_t outSize = static_cast<size_t>(ReadBufferSize);
     const uint64_t totalBefore = w.z.TotalOut();
