@@ -284,7 +284,8 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
         return;
     }
     std::u16string destPath = destDir + fileName;
-    if (FileExists(destPath)) {
+    const bool existed = FileExists(destPath);
+    if (existed) {
         if (!FOptions.ReplaceReadOnly()) {
             int32_t attr = FileGetAttr(destPath);
             if (attr == -1) {
@@ -326,18 +327,14 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
     // which replaces the destination only once the entry passed its checks:
     // a failed, cancelled or skipped entry leaves an existing file untouched.
     const std::u16string folder = ExtractFilePath(destPath);
-    TTempFile temp(MakeTempFileName(folder.empty() ? GetCurrentDir() + u"\\" : folder, u"~za"));
-    std::unique_ptr<TFileStream> out;
-    try {
-        if (temp.Name().empty()) {
-            throw EZAException(NativeCannotCreateFile, TVarArgs{destPath}, this);
-        }
-        out = std::make_unique<TFileStream>(temp.Name(), fmCreate);
-    } catch (const EZAException&) {
-        throw;
-    } catch (const Exception&) {
+    std::unique_ptr<TFileStream> created =
+        TFileStream::CreateTemp(folder.empty() ? GetCurrentDir() + u"\\" : folder, u"~za");
+    if (!created) {
         throw EZAException(NativeCannotCreateFile, TVarArgs{destPath}, this);
     }
+    TTempFile temp(created->FileName());
+    // Closed before the temporary file is deleted on the way out.
+    std::unique_ptr<TFileStream> out = std::move(created);
     // On a failure the output is simply closed: the temporary file goes.
     ExtractEntryToStream(ItemNo, *out, 0, 0);
     if (!FSkipFile && !FProgressCancel) {
@@ -357,7 +354,7 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
     if (FSkipFile || FProgressCancel) {
         return; // the temporary file goes, the old file stays
     }
-    if (FileExists(destPath)) {
+    if (existed) {
         FileSetAttr(destPath, 0);
     }
     if (!RenameFile(temp.Name(), destPath)) {

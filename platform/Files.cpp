@@ -492,7 +492,9 @@ std::u16string GetVolumeLabel(const std::u16string& path) {
 
 // ---------------------------------------------------------------- temporary files
 
-std::u16string MakeTempFileName(const std::u16string& dir, const std::u16string& prefix) {
+namespace detail {
+
+std::u16string CreateUniqueFile(const std::u16string& dir, const std::u16string& prefix, int& fd) {
     static std::atomic<uint32_t> counter{0};
     // One random start per process (opening the random device per name is
     // costly when thousands of entries are extracted), then a counter.
@@ -500,16 +502,15 @@ std::u16string MakeTempFileName(const std::u16string& dir, const std::u16string&
         std::random_device rd;
         return rd() ^ static_cast<uint32_t>(getpid());
     }();
+    fd = -1;
     std::u16string base = dir.empty() ? std::u16string() : IncludeTrailingBackslash(dir);
     uint32_t seed = start + counter.fetch_add(1) * 7919u;
     for (int attempt = 0; attempt < 0x10000; ++attempt) {
         const uint32_t n = (seed + static_cast<uint32_t>(attempt)) & 0xFFFF;
         std::u16string name = base + prefix + Format(u"%x", {int64_t{n}}) + u".tmp";
-        // Created here (empty) so that the name is taken; the caller reopens it.
         const std::string native = ToNativePath(name);
-        const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            ::close(fd);
             return name;
         }
         if (errno != EEXIST) {
@@ -517,6 +518,18 @@ std::u16string MakeTempFileName(const std::u16string& dir, const std::u16string&
         }
     }
     return {};
+}
+
+} // namespace detail
+
+std::u16string MakeTempFileName(const std::u16string& dir, const std::u16string& prefix) {
+    // Created here (empty) so that the name is taken; the caller reopens it.
+    int fd = -1;
+    std::u16string name = detail::CreateUniqueFile(dir, prefix, fd);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return name;
 }
 
 } // namespace za

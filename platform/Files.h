@@ -97,4 +97,11 @@ std::u16string GetVolumeLabel(const std::u16string& path);
 // The file is created empty to claim the name; "" when that is impossible.
 std::u16string MakeTempFileName(const std::u16string& dir, const std::u16string& prefix);
 
+namespace detail {
+// Creates a new empty file under a unique name of that form, open for
+// reading and writing; its name, with the descriptor in fd ("" and -1 when
+// that is impossible).
+std::u16string CreateUniqueFile(const std::u16string& dir, const std::u16string& prefix, int& fd);
+} // namespace detail
+
 } // namespace za

@@ -57,7 +57,12 @@ void SyncFileHandle(int handle) {
         }
     }
     if (stream != nullptr) {
-        (void)stream->Handle();
+        // Only the pending data matters to what is done with the descriptor
+        // next (stamping its time); an error stays for the stream to report.
+        try {
+            stream->WriteOut();
+        } catch (const EWriteError&) {
+        }
     }
 }
 
@@ -290,6 +295,23 @@ TFileStream::TFileStream(const std::u16string& fileName, uint16_t mode) : FFileN
     FHandle = fd;
     FReadOnly = !writing;
     detail::RegisterFileHandle(FHandle, this);
+}
+
+TFileStream::TFileStream(const std::u16string& fileName, int handle, TAdopt)
+    : FFileName(fileName), FHandle(handle) {
+    detail::RegisterFileHandle(FHandle, this);
+}
+
+std::unique_ptr<TFileStream> TFileStream::CreateTemp(const std::u16string& dir,
+                                                     const std::u16string& prefix) {
+    // The file is new and empty and nobody else holds it: no truncation and
+    // no lock are needed, unlike an fmCreate open of an existing name.
+    int fd = -1;
+    const std::u16string name = detail::CreateUniqueFile(dir, prefix, fd);
+    if (fd < 0) {
+        return nullptr;
+    }
+    return std::unique_ptr<TFileStream>(new TFileStream(name, fd, TAdopt{}));
 }
 
 TFileStream::~TFileStream() {

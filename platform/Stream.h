@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,11 @@ class TFileStream : public TStream {
 public:
     TFileStream(const std::u16string& fileName, uint16_t mode);
     ~TFileStream() override;
+    // A new, empty file under a unique name in a folder ("dir\~za1234.tmp"
+    // for the prefix "~za"), open as fmCreate would open it; FileName()
+    // tells the name. Null when no such file can be created.
+    static std::unique_ptr<TFileStream> CreateTemp(const std::u16string& dir,
+                                                   const std::u16string& prefix);
 
     int64_t Read(void* buffer, int64_t count) override;
     int64_t Write(const void* buffer, int64_t count) override;
@@ -89,6 +95,8 @@ public:
     int Handle() const;
 
 private:
+    struct TAdopt {};
+    TFileStream(const std::u16string& fileName, int handle, TAdopt);
     void FlushWriteBuffer();
     void DropReadBuffer();
 

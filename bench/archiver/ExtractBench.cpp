@@ -1,0 +1,224 @@
+// What the entry pipeline adds to zlib: one 64 MiB text-like entry, Deflate
+// and stored, extracted through ExtractToStream into a discarding stream,
+// beside zlib's own raw inflate of the same data into a 1 MiB buffer and a
+// plain memcpy of the stored bytes. The archive sits in a file on /dev/shm
+// (or $TMPDIR), so the pipeline's reads are real reads.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archiver/ZipArchiver.h"
+#include "platform/Stream.h"
+
+namespace {
+
+constexpr size_t kSize = 64u << 20;
+
+std::vector<uint8_t> TextLike(size_t n) {
+    static const char* words[] = {"archive ", "entry ",  "directory ", "the ",  "of ",
+                                  "data ",    "stream ", "volume ",    "zip\n", "and ",
+                                  "file ",    "name ",   "header ",    "a ",    "central "};
+    std::mt19937 rng(5);
+    std::vector<uint8_t> v;
+    v.reserve(n + 16);
+    while (v.size() < n) {
+        const char* w = words[rng() % 15];
+        v.insert(v.end(), w, w + std::strlen(w));
+        if (rng() % 7 == 0)
+            v.push_back(static_cast<uint8_t>('0' + rng() % 10));
+    }
+    v.resize(n);
+    return v;
+}
+
+std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& in) {
+    z_stream s{};
+    deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::vector<uint8_t> out(deflateBound(&s, in.size()));
+    s.next_in = const_cast<Bytef*>(in.data());
+    s.avail_in = static_cast<uInt>(in.size());
+    s.next_out = out.data();
+    s.avail_out = static_cast<uInt>(out.size());
+    deflate(&s, Z_FINISH);
+    out.resize(s.total_out);
+    deflateEnd(&s);
+    return out;
+}
+
+void Put16(std::string& s, uint32_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, uint32_t v) {
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
+}
+
+// One entry "data.txt": local header, data, central header, end record.
+std::string OneEntryArchive(const std::vector<uint8_t>& stored, uint16_t method, uint32_t crc,
+                            uint32_t size) {
+    const std::string name = "data.txt";
+    std::string a;
+    auto common = [&](std::string& s) {
+        Put16(s, 20);
+        Put16(s, 0);
+        Put16(s, method);
+        Put16(s, 0);
+        Put16(s, 0x21);
+        Put32(s, crc);
+        Put32(s, static_cast<uint32_t>(stored.size()));
+        Put32(s, size);
+        Put16(s, static_cast<uint32_t>(name.size()));
+        Put16(s, 0);
+    };
+    Put32(a, 0x04034b50);
+    common(a);
+    a += name;
+    a.append(reinterpret_cast<const char*>(stored.data()), stored.size());
+    const uint32_t cdAt = static_cast<uint32_t>(a.size());
+    Put32(a, 0x02014b50);
+    Put16(a, 20);
+    common(a);
+    Put16(a, 0);
+    Put16(a, 0);
+    Put16(a, 0);
+    Put32(a, 0);
+    Put32(a, 0);
+    a += name;
+    const uint32_t cdSize = static_cast<uint32_t>(a.size()) - cdAt;
+    Put32(a, 0x06054b50);
+    Put16(a, 0);
+    Put16(a, 0);
+    Put16(a, 1);
+    Put16(a, 1);
+    Put32(a, cdSize);
+    Put32(a, cdAt);
+    Put16(a, 0);
+    return a;
+}
+
+struct TFixture {
+    std::vector<uint8_t> plain = TextLike(kSize);
+    std::vector<uint8_t> deflated = RawDeflate(plain);
+    std::string deflatePath, storedPath;
+
+    TFixture() {
+        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+        const std::string base =
+            std::string(dir ? dir : "/tmp") + "/za-extract-bench-" + std::to_string(getpid());
+        const uint32_t crc = static_cast<uint32_t>(crc32(0, plain.data(), kSize));
+        deflatePath = base + "-deflate.zip";
+        storedPath = base + "-stored.zip";
+        Write(deflatePath, OneEntryArchive(deflated, 8, crc, kSize));
+        Write(storedPath, OneEntryArchive(plain, 0, crc, kSize));
+    }
+    ~TFixture() {
+        std::remove(deflatePath.c_str());
+        std::remove(storedPath.c_str());
+    }
+    static void Write(const std::string& path, const std::string& data) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(data.data(), 1, data.size(), f);
+        std::fclose(f);
+    }
+};
+
+TFixture& Fixture() {
+    static TFixture f;
+    return f;
+}
+
+// Counts what is written and keeps nothing.
+class TCountingSink : public za::TStream {
+public:
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void*, int64_t count) override {
+        FPos += count;
+        FSize = std::max(FSize, FPos);
+        return count;
+    }
+    int64_t Seek(int64_t offset, za::TSeekOrigin origin) override {
+        FPos = origin == za::soBeginning ? offset
+               : origin == za::soCurrent ? FPos + offset
+                                         : FSize + offset;
+        return FPos;
+    }
+    void SetSize(int64_t size) override { FSize = size; }
+    int64_t Written() const { return FSize; }
+
+private:
+    int64_t FPos = 0, FSize = 0;
+};
+
+std::u16string Wide(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
+
+void BM_ZlibRawInflate(benchmark::State& state) {
+    const auto& f = Fixture();
+    std::vector<uint8_t> out(1 << 20);
+    for (auto _ : state) {
+        z_stream s{};
+        inflateInit2(&s, -MAX_WBITS);
+        s.next_in = const_cast<Bytef*>(f.deflated.data());
+        s.avail_in = static_cast<uInt>(f.deflated.size());
+        int rc = Z_OK;
+        while (rc == Z_OK) {
+            s.next_out = out.data();
+            s.avail_out = static_cast<uInt>(out.size());
+            rc = inflate(&s, Z_NO_FLUSH);
+        }
+        benchmark::DoNotOptimize(out.data());
+        inflateEnd(&s);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+BENCHMARK(BM_ZlibRawInflate)->Unit(benchmark::kMillisecond);
+
+void ExtractOne(benchmark::State& state, const std::string& path) {
+    za::TZipArchiver arc;
+    arc.SetFileName(Wide(path));
+    arc.OpenArchive();
+    for (auto _ : state) {
+        TCountingSink sink;
+        arc.ExtractToStream(u"data.txt", sink);
+        if (sink.Written() != static_cast<int64_t>(kSize))
+            state.SkipWithError("wrong size");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+
+void BM_PipelineDeflate(benchmark::State& state) {
+    ExtractOne(state, Fixture().deflatePath);
+}
+BENCHMARK(BM_PipelineDeflate)->Unit(benchmark::kMillisecond);
+
+void BM_Memcpy(benchmark::State& state) {
+    const auto& f = Fixture();
+    std::vector<uint8_t> out(1 << 20);
+    for (auto _ : state) {
+        for (size_t at = 0; at < kSize; at += out.size())
+            std::memcpy(out.data(), f.plain.data() + at, out.size());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
+
+void BM_PipelineStored(benchmark::State& state) {
+    ExtractOne(state, Fixture().storedPath);
+}
+BENCHMARK(BM_PipelineStored)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
