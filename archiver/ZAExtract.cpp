@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "archiver/ZipArchiver.h"
+
 #include "crypto/ZAAESCryptoTransform.h"
+#include "crypto/ZAKeyPrefetch.h"
 #include "crypto/ZipCrypt.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -142,6 +144,19 @@ void TZABaseArchiver::ExtractFiles(const std::u16string& FileMask, int32_t Searc
 
 void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation Operation, int32_t ItemNo) {
     TArchiverLockGuard lock;
+    // Over all tagged entries, the keys of the AES entries to come are
+    // derived ahead; what is left over goes with the run.
+    struct TRunGuard {
+        TZABaseArchiver& a;
+        ~TRunGuard() {
+            a.FTaggedRun = false;
+            if (a.FKeyPrefetch) {
+                a.FKeyPrefetch->Clear();
+            }
+        }
+    } runGuard{*this};
+    FTaggedRun = ItemNo == -1 && (Operation == poExtract || Operation == poTest);
+    FPrefetchNext = 0;
     TZADirArray& dir = Dir();
     const bool progress = Operation == poExtract || Operation == poTest;
     FProcessedFileNo = 0;

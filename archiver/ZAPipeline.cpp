@@ -8,6 +8,7 @@
 #include "archiver/ZipArchiver.h"
 #include "crypto/Crc32.h"
 #include "crypto/ZAAESCryptoTransform.h"
+#include "crypto/ZAKeyPrefetch.h"
 #include "crypto/ZipCrypt.h"
 #include "zip/ZADirArray.h"
 #include "zip/ZADirManager.h"
@@ -90,6 +91,9 @@ void TZABaseArchiver::ExtractEntryToStream(int32_t ItemNo, TStream& Stream, int3
     if (arc == nullptr) {
         throw EZAException(NativeDataCheckFailed, this);
     }
+    if (FTaggedRun) {
+        QueueKeyDerivations(ItemNo);
+    }
     arc->SetPosition(item.EffectiveRelOffsetLH());
     if (!DecompressEntry(*arc, Stream, item, Count, StartPosition) && !FProgressCancel &&
         !FExtractCorruptedFiles && !FSkipFile) {
@@ -111,6 +115,7 @@ bool TZABaseArchiver::DecompressEntry(TStream& ArcStream, TStream& OutStream, co
     if (w.encrypted && cd.extractVersion < OwnVariantExtractVersion && w.alg != caPkzipClassic) {
         w.aes = std::make_unique<TAESCryptoTransform>(AesKeyStrength(w.alg), 2, FCompressionMethod);
         w.aes->Initialize(Decryption, TZACryptoItemInfo{cd.crc32});
+        w.aes->SetKeyPrefetcher(FKeyPrefetch.get());
         w.aes->GenerateKey(FPassword);
     } else if (cd.extractVersion >= OwnVariantExtractVersion) {
         w.alg = caPkzipClassic;
@@ -169,6 +174,61 @@ bool TZABaseArchiver::DecompressEntry(TStream& ArcStream, TStream& OutStream, co
         return !w.aes->IsDirItemCorrupted(TZACryptoItemInfo{cd.crc32}, w.crc ^ 0xFFFFFFFF);
     }
     return (w.crc ^ 0xFFFFFFFF) == cd.crc32;
+}
+
+void TZABaseArchiver::QueueKeyDerivations(int32_t ItemNo) {
+    // Only a plain archive file is read ahead: a caller's stream or a
+    // spanned set is read only where the extraction itself reads.
+    if (FPassword.empty() || IsCustomStream || FSpanningMode != smNone ||
+        FCompressedStream == nullptr) {
+        return;
+    }
+    if (!FKeyPrefetch) {
+        FKeyPrefetch = std::make_unique<TZAKeyPrefetcher>();
+    }
+    FKeyPrefetch->Forget(ItemNo);
+    TZADirArray& dir = Dir();
+    TStream& arc = *FCompressedStream;
+    const int64_t keep = arc.Position();
+    int32_t j = std::max(FPrefetchNext, ItemNo + 1);
+    try {
+        for (; j < dir.Count(); ++j) {
+            const TDirItem& next = dir.ItemsPtr(j);
+            const TZAZipCentralDir& cd = next.CentralDir;
+            if (!next.Tagged || (cd.genPurposeFlag & gpfEncrypted) == 0 ||
+                cd.extractVersion >= OwnVariantExtractVersion ||
+                next.ZAEncryptionAlgorithm == caPkzipClassic) {
+                continue;
+            }
+            const size_t keyBytes =
+                static_cast<size_t>(AesKeyStrength(next.ZAEncryptionAlgorithm)) / 8;
+            uint8_t raw[TZAZipLocalHeader::Size];
+            uint8_t salt[16];
+            const size_t saltBytes = keyBytes / 2;
+            if (saltBytes == 0 || saltBytes > sizeof salt) {
+                continue;
+            }
+            // The salt opens the entry's data, right after its local header.
+            arc.SetPosition(next.EffectiveRelOffsetLH());
+            if (arc.Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) {
+                continue;
+            }
+            const TZAZipLocalHeader lh = TZAZipLocalHeader::Parse(raw);
+            arc.Seek(int64_t{lh.nameLength} + lh.extraLength, soCurrent);
+            if (arc.Read(salt, static_cast<int64_t>(saltBytes)) !=
+                static_cast<int64_t>(saltBytes)) {
+                continue;
+            }
+            if (!FKeyPrefetch->Submit(FPassword, salt, saltBytes, 2 * keyBytes + 2,
+                                      TAESCryptoTransform::Iterations, j)) {
+                break; // full: the rest is looked at for a later entry
+            }
+        }
+    } catch (const Exception&) {
+        j = dir.Count(); // an unreadable archive is not read ahead any further
+    }
+    FPrefetchNext = j;
+    arc.SetPosition(keep);
 }
 
 bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {

@@ -3,6 +3,8 @@
 // update transactions.
 #include "archiver/ZipArchiver.h"
 
+#include "crypto/ZAKeyPrefetch.h"
+
 #include <utility>
 
 #include "platform/Files.h"

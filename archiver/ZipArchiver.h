@@ -22,6 +22,10 @@
 #include "zip/ZAVolume.h"
 
 namespace za {
+class TZAKeyPrefetcher;
+}
+
+namespace za {
 
 class TZABaseArchiver;
 class TZADirManager;
@@ -524,6 +528,9 @@ protected:
     void ExtractEntryToStream(int32_t ItemNo, TStream& Stream, int32_t Count,
                               int64_t StartPosition);
     struct TEntryWork;
+    // Submits the key derivations of the AES entries that follow ItemNo in
+    // a multi-entry run, so that they are done while this entry is decoded.
+    void QueueKeyDerivations(int32_t ItemNo);
     bool DecompressEntry(TStream& ArcStream, TStream& OutStream, const TDirItem& Item,
                          int32_t Count, int64_t StartPosition);
     bool DecodeEntryData(TEntryWork& w);
@@ -536,6 +543,9 @@ protected:
     // Chunk buffers of the data pipeline, kept for the object's life so that
     // entries after the first cost no allocation or page faults.
     std::unique_ptr<uint8_t[]> FPipeIn;
+    std::unique_ptr<TZAKeyPrefetcher> FKeyPrefetch;
+    int32_t FPrefetchNext = 0; // first entry not yet looked at for prefetching
+    bool FTaggedRun = false;   // a ProcessTaggedFiles run over all tagged entries
     std::unique_ptr<uint8_t[]> FPipeOut;
     int32_t FSkippedFileCount = 0;
     int32_t FSkippedPasswordCount = 0;

@@ -70,8 +70,12 @@ const std::vector<uint8_t>& TAESCryptoTransform::Derived(const std::string& pass
     if (FCacheValid && FCachePassword == password && FCacheSalt == FSaltValue &&
         FCacheDerived.size() == need)
         return FCacheDerived;
-    TPBKDF2 gen(password, FSaltValue.data(), FKeyLengthBytes / 2, Iterations);
-    std::vector<uint8_t> bytes = gen.GetKeyBytes(static_cast<int32_t>(need));
+    std::vector<uint8_t> bytes;
+    if (!FPrefetcher || !FPrefetcher->Take(password, FSaltValue.data(), FKeyLengthBytes / 2u, need,
+                                           Iterations, bytes)) {
+        TPBKDF2 gen(password, FSaltValue.data(), FKeyLengthBytes / 2, Iterations);
+        bytes = gen.GetKeyBytes(static_cast<int32_t>(need));
+    }
     ++FDerivations;
     DropCache();
     FCachePassword = password;

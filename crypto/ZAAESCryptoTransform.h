@@ -40,6 +40,7 @@
 
 #include "crypto/ZACipher.h"
 #include "crypto/ZACryptoTransform.h"
+#include "crypto/ZAKeyPrefetch.h"
 #include "crypto/ZAPBKDF_2.h"
 #include "crypto/ZAhmac.h"
 
@@ -79,8 +80,12 @@ public:
 
     uint16_t KeyLengthBytes() const { return FKeyLengthBytes; }
     const std::vector<uint8_t>& SaltValue() const { return FSaltValue; }
-    // Number of PBKDF2 derivations actually run (for tests and benchmarks).
+    // Number of PBKDF2 derivations needed (for tests and benchmarks),
+    // whether run here or taken from the prefetcher.
     int32_t DerivationCount() const { return FDerivations; }
+    // Where derivations may already have been run ahead (not owned; null
+    // for none). A result is taken from it only for the exact inputs.
+    void SetKeyPrefetcher(TZAKeyPrefetcher* Prefetcher) { FPrefetcher = Prefetcher; }
 
     static constexpr int32_t Iterations = 1000;
     static constexpr uint16_t ExtraFieldHeaderID = 0x9901;
@@ -114,6 +119,7 @@ private:
     std::vector<uint8_t> FCacheSalt;
     std::vector<uint8_t> FCacheDerived;
     int32_t FDerivations = 0;
+    TZAKeyPrefetcher* FPrefetcher = nullptr;
 };
 
 } // namespace za

@@ -13,6 +13,7 @@
 
 #include "ArchiverTestUtil.h"
 #include "archiver/ZipArchiver.h"
+#include "crypto/ZAAESCryptoTransform.h"
 #include "platform/Dialogs.h"
 #include "platform/Stream.h"
 #include "support/ZipBuilder.h"
@@ -543,6 +544,79 @@ TEST_F(ExtractTest, TestFilesReportsTheDamagedEntryOnly) {
     EXPECT_EQ(ListDir(Native("out")), std::vector<std::string>{});
     EXPECT_EQ(ListDir(FDir), std::vector<std::string>{"a.zip"});
     EXPECT_TRUE(arc.IsValidArchiveFile(u"a.zip"));
+}
+
+} // namespace
+} // namespace za::test
+
+namespace za::test {
+namespace {
+
+// Stored AES-256 entry data (salt, verifier, ciphertext, code) for `plain`.
+std::string SealAes256(const std::string& password, const std::string& plain) {
+    TAESCryptoTransform t(256, 2, 0);
+    t.Initialize(Encryption, {});
+    t.GenerateKey(password);
+    std::vector<uint8_t> out = t.GetFileStorageStartBlock();
+    std::vector<uint8_t> cipher(plain.begin(), plain.end());
+    if (!cipher.empty()) {
+        t.EncryptBuffer(cipher.data(), 0, static_cast<int32_t>(cipher.size()), cipher.data(), 0);
+    }
+    out.insert(out.end(), cipher.begin(), cipher.end());
+    const std::vector<uint8_t> end = t.GetFileStorageEndBlock();
+    out.insert(out.end(), end.begin(), end.end());
+    return std::string(out.begin(), out.end());
+}
+
+// Twenty AES entries whose keys are derived ahead while earlier ones are
+// decoded: the first ten under "PW", the rest under "PW2". The run starts
+// with "PW", is asked once (at entry 10) and gets "PW2"; entry 4 is declined.
+// Every other entry must arrive intact, so keys derived ahead for the old
+// password, or for the declined entry, are never used in place of the right ones.
+TEST_F(ExtractTest, ManyAesEntriesWithAPasswordChangeAndADeclinedEntry) {
+    ZipBuilder b;
+    std::vector<std::string> contents;
+    for (int i = 0; i < 20; ++i) {
+        contents.push_back("entry " + std::to_string(i) + " " +
+                           std::string(100 + 37 * i, 'a' + i % 26));
+        ZipEntry e = ZipEntry::Stored("f" + std::to_string(i) + ".txt", "");
+        e.method = 99;
+        e.flags = 1;
+        e.raw = SealAes256(i < 10 ? "PW" : "PW2", contents.back());
+        e.crc = Crc32(contents.back());
+        e.localCrc = 0;
+        e.uncompSize = static_cast<uint32_t>(contents.back().size());
+        e.localUncompSize = e.uncompSize;
+        e.versionNeeded = 51;
+        e.localExtra = AesExtra(3, 0);
+        e.centralExtra = e.localExtra;
+        b.Add(e);
+    }
+    WriteNative(Native("many.zip"), b.Build());
+    TZipArchiver a;
+    a.SetFileName(FromNativePath(Native("many.zip")));
+    a.OpenArchive(64);
+    a.SetBaseDir(FromNativePath(Native("many")));
+    a.SetPassword("PW");
+    std::vector<std::u16string> asked;
+    a.SetOnPassword([&](TZABaseArchiver*, const std::u16string& name, std::string& pw, bool&) {
+        asked.push_back(name);
+        pw = "PW2";
+    });
+    a.SetOnConfirmProcessFile([](TZABaseArchiver*, const std::u16string& name, TZAProcessOperation,
+                                 bool& confirm) { confirm = name != u"f4.txt"; });
+    a.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
+    EXPECT_EQ(asked, std::vector<std::u16string>{u"f10.txt"});
+    for (int i = 0; i < 20; ++i) {
+        const std::string path = Native("many/f" + std::to_string(i) + ".txt");
+        if (i == 4) {
+            EXPECT_EQ(ListDir(Native("many")).size(), 19u);
+        } else {
+            EXPECT_EQ(ReadNative(path), contents[static_cast<size_t>(i)]) << i;
+        }
+    }
+    EXPECT_EQ(a.FailedFileCount(), 0);
+    EXPECT_EQ(a.SkippedFileCount(), 1);
 }
 
 } // namespace
