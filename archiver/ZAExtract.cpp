@@ -351,7 +351,14 @@ void TZABaseArchiver::ExtractEntryToFile(int32_t ItemNo, const std::u16string& F
     // Closed before the temporary file is deleted on the way out.
     std::unique_ptr<TFileStream> out = std::move(created);
     // On a failure the output is simply closed: the temporary file goes.
-    ExtractEntryToStream(ItemNo, *out, 0, 0);
+    {
+        struct TOwnFile {
+            bool& flag;
+            ~TOwnFile() { flag = false; }
+        } ownFile{FOutputIsOwnFile};
+        FOutputIsOwnFile = true;
+        ExtractEntryToStream(ItemNo, *out, 0, 0);
+    }
     if (!FSkipFile && !FProgressCancel) {
         // Data still buffered goes out now, under the same disk-full
         // protocol as every other write, so a late failure is never lost.

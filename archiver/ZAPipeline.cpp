@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "archiver/ZAOutputWriter.h"
 #include "archiver/ZipArchiver.h"
 #include "crypto/Crc32.h"
 #include "crypto/ZAAESCryptoTransform.h"
@@ -48,6 +49,15 @@ struct TZABaseArchiver::TEntryWork {
     TZAInflater z;
     int64_t rangeOffset = -1;
     bool overflow = false; // whole-entry output went beyond the declared size
+    // Overlapped writing (see InflateOverlapped).
+    bool overlapped = false;
+    uint8_t* outBufs[2] = {nullptr, nullptr};
+    int outCur = 0;
+    int64_t writePos = 0; // stream position of the write in flight
+    const uint8_t* writeBuf = nullptr;
+    int64_t writeCount = 0;
+    bool cancelledAhead = false; // a progress event cancelled: decoding stays stopped
+    int64_t cancelledAt = 0;     // output total reported by that event
 };
 
 uint32_t TZABaseArchiver::UpdateCrc32(uint32_t Crc, const void* Buffer, size_t Count) {
@@ -276,9 +286,41 @@ bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
     if (!w.z.Init()) {
         return false;
     }
+    // Overlapping pays for entries of more than one output buffer, and is
+    // safe only into the extraction's own file of a plain archive: nothing
+    // else touches that stream while a write is in flight.
+    w.overlapped = FOutputIsOwnFile && w.item->CompressionMethod == cmDeflate && w.count == 0 &&
+                   w.start == 0 && w.expectedSize > ReadBufferSize && FSpanningMode == smNone &&
+                   !IsCustomStream;
+    if (w.overlapped) {
+        if (!FOutWriter) {
+            FOutWriter = std::make_unique<TZAOutputWriter>();
+        }
+        if (!FPipeOut2) {
+            FPipeOut2 = std::make_unique<uint8_t[]>(static_cast<size_t>(ReadBufferSize));
+        }
+        w.outBufs[0] = FPipeOut.get();
+        w.outBufs[1] = FPipeOut2.get();
+    }
+    // Whatever way this entry ends, no write of it stays in flight.
+    struct TSettle {
+        TZABaseArchiver& a;
+        TEntryWork& w;
+        ~TSettle() {
+            if (w.overlapped && a.FOutWriter && a.FOutWriter->Busy()) {
+                try {
+                    a.FOutWriter->Wait();
+                } catch (...) {
+                }
+            }
+        }
+    } settle{*this, w};
     while (w.consumed < w.storedSize) {
         const int64_t chunk = std::min(ReadBufferSize, w.storedSize - w.consumed);
         if (!ReadArchiveChunk(w, w.in, chunk)) {
+            if (w.overlapped) {
+                SettleOverlappedWrite(w);
+            }
             return false;
         }
         int64_t chunkOut = 0;
@@ -300,6 +342,9 @@ bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
                 break;
             }
         }
+    }
+    if (w.overlapped && !SettleOverlappedWrite(w)) {
+        return true; // cancelled in the disk-full protocol, as a direct write would
     }
     return true;
 }
@@ -365,6 +410,10 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
     // Deflate: the inflater keeps the rules of a zlib-wrapped stream over
     // the raw data.
     const size_t inLen = static_cast<size_t>(chunk);
+    if (w.overlapped) {
+        w.z.SetInput(buf, inLen);
+        return InflateOverlapped(w, chunkOut);
+    }
     uint8_t* const outBuf = FPipeOut.get();
     const size_t outSize = static_cast<size_t>(ReadBufferSize);
     const uint64_t totalBefore = w.z.TotalOut();
@@ -399,6 +448,88 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
     }
     chunkOut = static_cast<int64_t>(w.z.TotalOut() - totalBefore);
     return true;
+}
+
+bool TZABaseArchiver::SettleOverlappedWrite(TEntryWork& w) {
+    if (!FOutWriter->Busy()) {
+        return true;
+    }
+    if (FOutWriter->Wait() == w.writeCount) {
+        return true;
+    }
+    // The same protocol as WriteOutputBuffer: the event, then the write
+    // again from where it started, until it succeeds or is cancelled.
+    w.out->SetPosition(w.writePos);
+    for (;;) {
+        bool cancel = false;
+        DoDiskFull(-1, FFileName, cancel);
+        if (cancel) {
+            FProgressCancel = true;
+            return false;
+        }
+        w.out->SetPosition(w.writePos);
+        if (w.out->Write(w.writeBuf, w.writeCount) == w.writeCount) {
+            return true;
+        }
+    }
+}
+
+// As the direct loop, with each inflate call made just before its progress
+// event instead of just after it, into the buffer that is not being
+// written: the previous buffer's write is settled (and its disk-full
+// protocol run) before that event, so events and their order stay those of
+// the direct loop, and the result of a call is used only once its event
+// let it through.
+bool TZABaseArchiver::InflateOverlapped(TEntryWork& w, int64_t& chunkOut) {
+    const size_t outSize = static_cast<size_t>(ReadBufferSize);
+    const bool bounded = w.count == 0 && w.start == 0;
+    for (;;) {
+        if (w.cancelledAhead) {
+            // A later event may clear the flag; decoding does not resume.
+            FProgress = w.cancelledAt;
+            if (FProgressEnabled) {
+                BlockProgress(*w.item);
+            }
+            return true;
+        }
+        uint8_t* const outBuf = w.outBufs[w.outCur];
+        const uint64_t before = w.z.TotalOut();
+        w.z.SetOutput(outBuf, outSize);
+        const int rc = w.z.Inflate();
+        const int64_t n = static_cast<int64_t>(w.z.TotalOut() - before);
+        if (!SettleOverlappedWrite(w)) {
+            return true;
+        }
+        FProgress = static_cast<int64_t>(before);
+        if (FProgressEnabled && !BlockProgress(*w.item)) {
+            // The call's output is dropped, as if it had not been made.
+            w.cancelledAhead = true;
+            w.cancelledAt = FProgress;
+            return true;
+        }
+        if (rc < 0) {
+            if (w.z.AvailIn() == 0 && rc == Z_BUF_ERROR) {
+                return true;
+            }
+            return false;
+        }
+        if (bounded && w.produced + chunkOut + n > w.expectedSize) {
+            w.overflow = true;
+            return false;
+        }
+        chunkOut += n;
+        if (n > 0) {
+            w.writePos = w.out->Position();
+            w.writeBuf = outBuf;
+            w.writeCount = n;
+            FOutWriter->Start(*w.out, outBuf, n);
+            w.outCur ^= 1;
+            w.crc = UpdateCrc32(w.crc, outBuf, static_cast<size_t>(n));
+        }
+        if ((w.z.AvailOut() > 0 && w.z.AvailIn() == 0) || rc == Z_STREAM_END) {
+            return true;
+        }
+    }
 }
 
 bool TZABaseArchiver::ReadArchiveChunk(TEntryWork& w, uint8_t* buffer, int64_t count) {

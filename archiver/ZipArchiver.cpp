@@ -3,6 +3,7 @@
 // update transactions.
 #include "archiver/ZipArchiver.h"
 
+#include "archiver/ZAOutputWriter.h"
 #include "crypto/ZAKeyPrefetch.h"
 
 #include <utility>

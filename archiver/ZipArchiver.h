@@ -23,7 +23,8 @@
 
 namespace za {
 class TZAKeyPrefetcher;
-}
+class TZAOutputWriter;
+} // namespace za
 
 namespace za {
 
@@ -531,6 +532,12 @@ protected:
     // Submits the key derivations of the AES entries that follow ItemNo in
     // a multi-entry run, so that they are done while this entry is decoded.
     void QueueKeyDerivations(int32_t ItemNo);
+    // The Deflate loop of DecodeChunk with the write of each output buffer
+    // overlapping the next inflate call.
+    bool InflateOverlapped(TEntryWork& w, int64_t& chunkOut);
+    // Settles the write in flight: its result goes through the disk-full
+    // protocol as a direct write would; false when that cancelled.
+    bool SettleOverlappedWrite(TEntryWork& w);
     bool DecompressEntry(TStream& ArcStream, TStream& OutStream, const TDirItem& Item,
                          int32_t Count, int64_t StartPosition);
     bool DecodeEntryData(TEntryWork& w);
@@ -544,8 +551,13 @@ protected:
     // entries after the first cost no allocation or page faults.
     std::unique_ptr<uint8_t[]> FPipeIn;
     std::unique_ptr<TZAKeyPrefetcher> FKeyPrefetch;
-    int32_t FPrefetchNext = 0; // first entry not yet looked at for prefetching
-    bool FTaggedRun = false;   // a ProcessTaggedFiles run over all tagged entries
+    // A large entry going to its own output file is written on a second
+    // thread while its next buffer is inflated (two output buffers then).
+    std::unique_ptr<TZAOutputWriter> FOutWriter;
+    std::unique_ptr<uint8_t[]> FPipeOut2;
+    bool FOutputIsOwnFile = false; // the output stream is ExtractEntryToFile's temporary file
+    int32_t FPrefetchNext = 0;     // first entry not yet looked at for prefetching
+    bool FTaggedRun = false;       // a ProcessTaggedFiles run over all tagged entries
     std::unique_ptr<uint8_t[]> FPipeOut;
     int32_t FSkippedFileCount = 0;
     int32_t FSkippedPasswordCount = 0;

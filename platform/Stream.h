@@ -99,12 +99,13 @@ private:
     TFileStream(const std::u16string& fileName, int handle, TAdopt);
     void FlushWriteBuffer();
     void DropReadBuffer();
+    void EnsureBuffer();
 
     std::u16string FFileName;
     int FHandle = -1;
     int64_t FPos = 0;     // logical position
     int64_t FFilePos = 0; // position of the descriptor
-    std::vector<uint8_t> FBuf;
+    std::unique_ptr<uint8_t[]> FBuf;
     int64_t FBufStart = 0; // file offset of FBuf[0]
     size_t FBufLen = 0;    // valid bytes in FBuf (read mode)
     size_t FDirty = 0;     // pending bytes in FBuf (write mode)

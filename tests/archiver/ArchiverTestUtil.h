@@ -2,6 +2,10 @@
 // current directory for the test, and whole-file reads and writes.
 #pragma once
 
+#include <dirent.h>
+
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,6 +20,22 @@
 #include "platform/Path.h"
 
 namespace za::test {
+
+// The names in a folder, sorted, without "." and "..".
+inline std::vector<std::string> ListDir(const std::string& path) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(path.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string n = e->d_name;
+            if (n != "." && n != "..") {
+                names.push_back(n);
+            }
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 inline std::string ReadNative(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -434,3 +434,110 @@ TEST_F(ExtractDriverTest, PasswordSetBeforehandAsksNothing) {
 
 } // namespace
 } // namespace za::test
+
+#include <signal.h>
+#include <sys/resource.h>
+
+namespace za::test {
+namespace {
+
+// A file size limit for this process: writes beyond it fail as on a full disk.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        FOldSignal = signal(SIGXFSZ, SIG_IGN);
+        Set(bytes);
+    }
+    ~TFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        signal(SIGXFSZ, FOldSignal);
+    }
+    void Set(rlim_t bytes) {
+        rlimit r = FOld;
+        r.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &r);
+    }
+    void Lift() { setrlimit(RLIMIT_FSIZE, &FOld); }
+
+private:
+    rlimit FOld{};
+    sighandler_t FOldSignal;
+};
+
+std::string BigText() {
+    std::string s;
+    for (int i = 0; s.size() < 5u << 20; ++i) {
+        s += "line " + std::to_string(i) + " of a large entry, " + std::to_string(i * 7919 % 1000) +
+             "\n";
+    }
+    s.resize(5u << 20);
+    return s;
+}
+
+// A large entry goes to its file while its next buffer is inflated. A write
+// that fails must still raise OnDiskFull right after the progress event of
+// the inflate call whose output it carries (here the fourth, at 60%), before
+// the next event, and the retry must deliver the whole file.
+TEST_F(ExtractDriverTest, LargeDeflateEntryDiskFullComesInOrder) {
+    const std::string data = BigText();
+    ZipBuilder b;
+    b.AddDeflated("big.txt", data);
+    Open(b);
+    std::vector<std::string> log;
+    arc.SetOnFileProgress([&](TZABaseArchiver*, const std::u16string&, double p,
+                              TZAProcessOperation, TZAProgressPhase ph, bool&) {
+        if (ph == ppProcess) {
+            log.push_back("P" + std::to_string(static_cast<int>(p + 0.5)));
+        }
+    });
+    std::unique_ptr<TFileSizeLimit> limit;
+    arc.SetOnDiskFull([&](TZABaseArchiver*, int32_t, const std::u16string&, bool& cancel) {
+        log.push_back("DF");
+        limit->Lift();
+        cancel = false;
+    });
+    MakeDir("out");
+    limit = std::make_unique<TFileSizeLimit>(3u << 20);
+    arc.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
+    limit.reset();
+    const std::vector<std::string> head = {"P0", "P20", "P40", "P60", "DF", "P80"};
+    ASSERT_GE(log.size(), head.size());
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 6), head);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "DF"), 1);
+    EXPECT_EQ(ReadNative(Native("out/big.txt")), data);
+    EXPECT_EQ(ListDir(Native("out")), std::vector<std::string>{"big.txt"});
+    EXPECT_EQ(arc.NotExtractedFileCount(), 0);
+}
+
+// Cancelled in the middle of a large entry: the old file stays, no
+// temporary file is left, and no write is still in flight afterwards.
+TEST_F(ExtractDriverTest, LargeDeflateEntryCancelledKeepsTheOldFile) {
+    const std::string data = BigText();
+    ZipBuilder b;
+    b.AddDeflated("big.txt", data);
+    b.AddStored("after.txt", "after");
+    Open(b);
+    MakeDir("out");
+    WriteNative(Native("out/big.txt"), "old");
+    int seen = 0;
+    arc.SetOnFileProgress([&](TZABaseArchiver*, const std::u16string& name, double,
+                              TZAProcessOperation, TZAProgressPhase ph, bool& cancel) {
+        if (name == u"big.txt" && ph == ppProcess && ++seen == 3) {
+            cancel = true;
+        }
+    });
+    arc.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
+    EXPECT_EQ(ReadNative(Native("out/big.txt")), "old");
+    EXPECT_EQ(ListDir(Native("out")), std::vector<std::string>{"big.txt"});
+    EXPECT_EQ(seen, 3);
+
+    // The same object extracts the whole archive afterwards.
+    arc.SetOnFileProgress(nullptr);
+    arc.ExtractFiles(u"*.*", ZASearchAllAttr, u"");
+    EXPECT_EQ(ReadNative(Native("out/big.txt")), data);
+    EXPECT_EQ(ReadNative(Native("out/after.txt")), "after");
+}
+
+} // namespace
+} // namespace za::test

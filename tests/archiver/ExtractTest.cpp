@@ -35,21 +35,6 @@ std::string RawDeflate(const std::string& data) {
     return out;
 }
 
-std::vector<std::string> ListDir(const std::string& path) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(path.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string n = e->d_name;
-            if (n != "." && n != "..") {
-                names.push_back(n);
-            }
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 struct Event {
     std::string kind; // "overall" or the file name
     TZAProgressPhase phase;
