@@ -606,3 +606,54 @@ TEST_F(ExtractTest, ManyAesEntriesWithAPasswordChangeAndADeclinedEntry) {
 
 } // namespace
 } // namespace za::test
+
+namespace za::test {
+namespace {
+
+// Vendor version 1 entries are opened as version 2 ones: the authentication
+// code decides and the CRC-32 is not compared, so a wrong stored CRC passes
+// while a damaged code fails.
+TEST_F(ExtractTest, VendorVersionOneEntriesAreJudgedByTheirCode) {
+    const std::string plain = "vendor version one entry\n";
+    const std::string sealed = SealAes256("PW", plain);
+    std::string damaged = sealed;
+    damaged.back() ^= 0x01;
+    struct Case {
+        const char* name;
+        const std::string* data;
+        bool extracts;
+    };
+    for (const Case& c : {Case{"ok", &sealed, true}, Case{"bad", &damaged, false}}) {
+        SCOPED_TRACE(c.name);
+        ZipEntry e = ZipEntry::Stored("v1.txt", "");
+        e.method = 99;
+        e.flags = 1;
+        e.raw = *c.data;
+        e.crc = Crc32(plain) ^ 0xFFFF; // wrong on purpose
+        e.localCrc = *e.crc;
+        e.uncompSize = static_cast<uint32_t>(plain.size());
+        e.localUncompSize = e.uncompSize;
+        e.versionNeeded = 51;
+        e.localExtra = AesExtra(3, 0, 1);
+        e.centralExtra = e.localExtra;
+        WriteNative(Native("v1.zip"), ZipBuilder().Add(e).Build());
+        TZipArchiver a;
+        a.SetFileName(FromNativePath(Native("v1.zip")));
+        a.OpenArchive(64);
+        a.SetPassword("PW");
+        TMemoryStream mem;
+        try {
+            a.ExtractToStream(u"v1.txt", mem);
+            EXPECT_TRUE(c.extracts);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(mem.Memory()),
+                                  static_cast<size_t>(mem.Size())),
+                      plain);
+        } catch (const EZAException& ex) {
+            EXPECT_FALSE(c.extracts);
+            EXPECT_EQ(ex.NativeError(), 8);
+        }
+    }
+}
+
+} // namespace
+} // namespace za::test
