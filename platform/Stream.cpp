@@ -480,7 +480,10 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
         FBufStart = FPos;
     }
     const auto* in = static_cast<const uint8_t*>(buffer);
-    if (static_cast<uint64_t>(count) >= kFileBufferSize) {
+    // With nothing pending, a write of half the buffer or more goes straight
+    // to the file: copying it into the buffer first would gain nothing.
+    if (static_cast<uint64_t>(count) >= kFileBufferSize ||
+        (FDirty == 0 && static_cast<uint64_t>(count) >= kFileBufferSize / 2)) {
         const int64_t n = PWriteFully(FHandle, in, count, FPos);
         FPos += n;
         FBufStart = FPos;
