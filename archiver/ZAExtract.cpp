@@ -4,6 +4,7 @@
 
 #include "archiver/ZipArchiver.h"
 
+#include "archiver/ZAOutputWriter.h"
 #include "crypto/ZAAESCryptoTransform.h"
 #include "crypto/ZAKeyPrefetch.h"
 #include "crypto/ZipCrypt.h"
@@ -145,14 +146,14 @@ void TZABaseArchiver::ExtractFiles(const std::u16string& FileMask, int32_t Searc
 void TZABaseArchiver::ProcessTaggedFiles(TZAProcessOperation Operation, int32_t ItemNo) {
     TArchiverLockGuard lock;
     // Over all tagged entries, the keys of the AES entries to come are
-    // derived ahead; what is left over goes with the run.
+    // derived ahead. The helper threads and whatever they hold go with the
+    // run, so an idle archive object keeps no thread.
     struct TRunGuard {
         TZABaseArchiver& a;
         ~TRunGuard() {
             a.FTaggedRun = false;
-            if (a.FKeyPrefetch) {
-                a.FKeyPrefetch->Clear();
-            }
+            a.FKeyPrefetch.reset();
+            a.FOutWriter.reset();
         }
     } runGuard{*this};
     FTaggedRun = ItemNo == -1 && (Operation == poExtract || Operation == poTest);
