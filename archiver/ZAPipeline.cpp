@@ -80,6 +80,25 @@ void EntryVolumes(const TZADirManager& dm, const TDirItem& item, int32_t& first,
     }
 }
 
+// Whether the entry's data goes through the AES transform (own-variant
+// entries never do).
+bool UsesAesTransform(const TDirItem& item) {
+    const TZAZipCentralDir& cd = item.CentralDir;
+    return (cd.genPurposeFlag & gpfEncrypted) != 0 &&
+           cd.extractVersion < OwnVariantExtractVersion &&
+           item.ZAEncryptionAlgorithm != caPkzipClassic;
+}
+
+// Reads the local header at the stream's position and leaves the stream at
+// the entry's data; EReadError when the header is cut short.
+TZAZipLocalHeader SkipLocalHeader(TStream& arc) {
+    uint8_t raw[TZAZipLocalHeader::Size];
+    arc.ReadBuffer(raw, sizeof raw);
+    const TZAZipLocalHeader lh = TZAZipLocalHeader::Parse(raw);
+    arc.Seek(int64_t{lh.nameLength} + lh.extraLength, soCurrent);
+    return lh;
+}
+
 } // namespace
 
 void TZABaseArchiver::ExtractEntryToStream(int32_t ItemNo, TStream& Stream, int32_t Count,
@@ -122,7 +141,7 @@ bool TZABaseArchiver::DecompressEntry(TStream& ArcStream, TStream& OutStream, co
     const TZAZipCentralDir& cd = Item.CentralDir;
     w.encrypted = (cd.genPurposeFlag & gpfEncrypted) != 0;
     w.alg = Item.ZAEncryptionAlgorithm;
-    if (w.encrypted && cd.extractVersion < OwnVariantExtractVersion && w.alg != caPkzipClassic) {
+    if (UsesAesTransform(Item)) {
         w.aes = std::make_unique<TAESCryptoTransform>(AesKeyStrength(w.alg), 2, FCompressionMethod);
         w.aes->Initialize(Decryption, TZACryptoItemInfo{cd.crc32});
         w.aes->SetKeyPrefetcher(FKeyPrefetch.get());
@@ -135,10 +154,7 @@ bool TZABaseArchiver::DecompressEntry(TStream& ArcStream, TStream& OutStream, co
     w.volume.SetLastVolumeNumber(last);
     w.volume.SetVolumeNumber(first);
 
-    uint8_t raw[TZAZipLocalHeader::Size];
-    ArcStream.ReadBuffer(raw, sizeof raw);
-    w.lh = TZAZipLocalHeader::Parse(raw);
-    ArcStream.Seek(int64_t{w.lh.nameLength} + w.lh.extraLength, soCurrent);
+    w.lh = SkipLocalHeader(ArcStream);
 
     w.storedSize = Item.EffectiveCompSize();
     w.expectedSize = Item.EffectiveUncompSize();
@@ -204,27 +220,19 @@ void TZABaseArchiver::QueueKeyDerivations(int32_t ItemNo) {
     try {
         for (; j < dir.Count(); ++j) {
             const TDirItem& next = dir.ItemsPtr(j);
-            const TZAZipCentralDir& cd = next.CentralDir;
-            if (!next.Tagged || (cd.genPurposeFlag & gpfEncrypted) == 0 ||
-                cd.extractVersion >= OwnVariantExtractVersion ||
-                next.ZAEncryptionAlgorithm == caPkzipClassic) {
+            if (!next.Tagged || !UsesAesTransform(next)) {
                 continue;
             }
             const size_t keyBytes =
                 static_cast<size_t>(AesKeyStrength(next.ZAEncryptionAlgorithm)) / 8;
-            uint8_t raw[TZAZipLocalHeader::Size];
-            uint8_t salt[16];
             const size_t saltBytes = keyBytes / 2;
+            uint8_t salt[16];
             if (saltBytes == 0 || saltBytes > sizeof salt) {
                 continue;
             }
             // The salt opens the entry's data, right after its local header.
             arc.SetPosition(next.EffectiveRelOffsetLH());
-            if (arc.Read(raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) {
-                continue;
-            }
-            const TZAZipLocalHeader lh = TZAZipLocalHeader::Parse(raw);
-            arc.Seek(int64_t{lh.nameLength} + lh.extraLength, soCurrent);
+            SkipLocalHeader(arc);
             if (arc.Read(salt, static_cast<int64_t>(saltBytes)) !=
                 static_cast<int64_t>(saltBytes)) {
                 continue;
@@ -349,6 +357,16 @@ bool TZABaseArchiver::DecodeEntryData(TEntryWork& w) {
     return true;
 }
 
+bool TZABaseArchiver::FitsDeclaredSize(TEntryWork& w, int64_t chunkOut) {
+    // A whole-entry request never writes beyond the declared size: that is
+    // damaged (or hostile) data, and it could otherwise fill the disk.
+    if (w.count == 0 && w.start == 0 && w.produced + chunkOut > w.expectedSize) {
+        w.overflow = true;
+        return false;
+    }
+    return true;
+}
+
 bool TZABaseArchiver::BlockProgress(const TDirItem& Item) {
     const double file = static_cast<double>(FProgress) / static_cast<double>(FProgressMax);
     DoFileProgress(Item.Name, file * 100.0, Item.Operation, ppProcess, FProgressCancel);
@@ -374,16 +392,7 @@ bool TZABaseArchiver::DecodeChunk(TEntryWork& w, int64_t chunk, int64_t& chunkOu
             w.aes->DecryptBuffer(buf, 0, static_cast<int32_t>(chunk), buf, 0);
         }
     }
-    // A whole-entry request never writes beyond the declared size: that is
-    // damaged (or hostile) data, and it could otherwise fill the disk.
-    const bool bounded = w.count == 0 && w.start == 0;
-    auto fits = [&](int64_t n) {
-        if (bounded && w.produced + chunkOut + n > w.expectedSize) {
-            w.overflow = true;
-            return false;
-        }
-        return true;
-    };
+    auto fits = [&](int64_t n) { return FitsDeclaredSize(w, chunkOut + n); };
 
     if (w.item->CompressionMethod == cmStored) {
         // Stored data goes out block by block straight from the input buffer.
@@ -457,21 +466,16 @@ bool TZABaseArchiver::SettleOverlappedWrite(TEntryWork& w) {
     if (FOutWriter->Wait() == w.writeCount) {
         return true;
     }
-    // The same protocol as WriteOutputBuffer: the event, then the write
-    // again from where it started, until it succeeds or is cancelled.
-    w.out->SetPosition(w.writePos);
-    for (;;) {
-        bool cancel = false;
-        DoDiskFull(-1, FFileName, cancel);
-        if (cancel) {
-            FProgressCancel = true;
-            return false;
-        }
-        w.out->SetPosition(w.writePos);
-        if (w.out->Write(w.writeBuf, w.writeCount) == w.writeCount) {
-            return true;
-        }
+    // The write failed as a direct one would have: the event, then the
+    // direct protocol from where the write started.
+    bool cancel = false;
+    DoDiskFull(-1, FFileName, cancel);
+    if (cancel) {
+        FProgressCancel = true;
+        return false;
     }
+    w.out->SetPosition(w.writePos);
+    return WriteOutputBuffer(*w.out, w.writeBuf, w.writeCount);
 }
 
 // As the direct loop, with each inflate call made just before its progress
@@ -482,7 +486,6 @@ bool TZABaseArchiver::SettleOverlappedWrite(TEntryWork& w) {
 // let it through.
 bool TZABaseArchiver::InflateOverlapped(TEntryWork& w, int64_t& chunkOut) {
     const size_t outSize = static_cast<size_t>(ReadBufferSize);
-    const bool bounded = w.count == 0 && w.start == 0;
     for (;;) {
         if (w.cancelledAhead) {
             // A later event may clear the flag; decoding does not resume.
@@ -513,8 +516,7 @@ bool TZABaseArchiver::InflateOverlapped(TEntryWork& w, int64_t& chunkOut) {
             }
             return false;
         }
-        if (bounded && w.produced + chunkOut + n > w.expectedSize) {
-            w.overflow = true;
+        if (!FitsDeclaredSize(w, chunkOut + n)) {
             return false;
         }
         chunkOut += n;

@@ -535,6 +535,9 @@ protected:
     // The Deflate loop of DecodeChunk with the write of each output buffer
     // overlapping the next inflate call.
     bool InflateOverlapped(TEntryWork& w, int64_t& chunkOut);
+    // Whether chunkOut more bytes of this chunk keep a whole-entry request
+    // within the declared size; marks the overflow when not.
+    bool FitsDeclaredSize(TEntryWork& w, int64_t chunkOut);
     // Settles the write in flight: its result goes through the disk-full
     // protocol as a direct write would; false when that cancelled.
     bool SettleOverlappedWrite(TEntryWork& w);

@@ -115,7 +115,9 @@ bool TZAKeyPrefetcher::Take(const std::string& password, const uint8_t* salt, si
         return false;
     }
     FDone.wait(guard, [&] { return job->state != TJob::jRunning; });
-    FJobs.erase(std::find(FJobs.begin(), FJobs.end(), job));
+    // Cleared or forgotten meanwhile: the result is still this request's.
+    if (auto at = std::find(FJobs.begin(), FJobs.end(), job); at != FJobs.end())
+        FJobs.erase(at);
     if (job->state != TJob::jDone || job->desc != FindHashDescById(SHA1HashId))
         return false;
     if (!out.empty())

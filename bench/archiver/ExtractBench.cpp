@@ -19,108 +19,43 @@
 
 #include "archiver/ZipArchiver.h"
 #include "platform/Stream.h"
+#include "support/ZipBuilder.h"
 
 namespace {
 
 constexpr size_t kSize = 64u << 20;
 
-std::vector<uint8_t> TextLike(size_t n) {
+std::string TextLike(size_t n) {
     static const char* words[] = {"archive ", "entry ",  "directory ", "the ",  "of ",
                                   "data ",    "stream ", "volume ",    "zip\n", "and ",
                                   "file ",    "name ",   "header ",    "a ",    "central "};
     std::mt19937 rng(5);
-    std::vector<uint8_t> v;
+    std::string v;
     v.reserve(n + 16);
     while (v.size() < n) {
-        const char* w = words[rng() % 15];
-        v.insert(v.end(), w, w + std::strlen(w));
+        v += words[rng() % 15];
         if (rng() % 7 == 0)
-            v.push_back(static_cast<uint8_t>('0' + rng() % 10));
+            v += static_cast<char>('0' + rng() % 10);
     }
     v.resize(n);
     return v;
 }
 
-std::vector<uint8_t> RawDeflate(const std::vector<uint8_t>& in) {
-    z_stream s{};
-    deflateInit2(&s, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::vector<uint8_t> out(deflateBound(&s, in.size()));
-    s.next_in = const_cast<Bytef*>(in.data());
-    s.avail_in = static_cast<uInt>(in.size());
-    s.next_out = out.data();
-    s.avail_out = static_cast<uInt>(out.size());
-    deflate(&s, Z_FINISH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
-}
-
-void Put16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-
-// One entry "data.txt": local header, data, central header, end record.
-std::string OneEntryArchive(const std::vector<uint8_t>& stored, uint16_t method, uint32_t crc,
-                            uint32_t size) {
-    const std::string name = "data.txt";
-    std::string a;
-    auto common = [&](std::string& s) {
-        Put16(s, 20);
-        Put16(s, 0);
-        Put16(s, method);
-        Put16(s, 0);
-        Put16(s, 0x21);
-        Put32(s, crc);
-        Put32(s, static_cast<uint32_t>(stored.size()));
-        Put32(s, size);
-        Put16(s, static_cast<uint32_t>(name.size()));
-        Put16(s, 0);
-    };
-    Put32(a, 0x04034b50);
-    common(a);
-    a += name;
-    a.append(reinterpret_cast<const char*>(stored.data()), stored.size());
-    const uint32_t cdAt = static_cast<uint32_t>(a.size());
-    Put32(a, 0x02014b50);
-    Put16(a, 20);
-    common(a);
-    Put16(a, 0);
-    Put16(a, 0);
-    Put16(a, 0);
-    Put32(a, 0);
-    Put32(a, 0);
-    a += name;
-    const uint32_t cdSize = static_cast<uint32_t>(a.size()) - cdAt;
-    Put32(a, 0x06054b50);
-    Put16(a, 0);
-    Put16(a, 0);
-    Put16(a, 1);
-    Put16(a, 1);
-    Put32(a, cdSize);
-    Put32(a, cdAt);
-    Put16(a, 0);
-    return a;
-}
-
 struct TFixture {
-    std::vector<uint8_t> plain = TextLike(kSize);
-    std::vector<uint8_t> deflated = RawDeflate(plain);
+    std::string plain = TextLike(kSize);
+    std::string deflated = za::test::DeflateRaw(plain);
     std::string deflatePath, storedPath;
 
     TFixture() {
         const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
         const std::string base =
             std::string(dir ? dir : "/tmp") + "/za-extract-bench-" + std::to_string(getpid());
-        const uint32_t crc = static_cast<uint32_t>(crc32(0, plain.data(), kSize));
         deflatePath = base + "-deflate.zip";
         storedPath = base + "-stored.zip";
-        Write(deflatePath, OneEntryArchive(deflated, 8, crc, kSize));
-        Write(storedPath, OneEntryArchive(plain, 0, crc, kSize));
+        za::test::ZipEntry d = za::test::ZipEntry::Deflated("data.txt", plain);
+        d.raw = deflated; // deflated once, for the archive and the zlib baseline alike
+        Write(deflatePath, za::test::ZipBuilder().Add(d).Build());
+        Write(storedPath, za::test::ZipBuilder().AddStored("data.txt", plain).Build());
     }
     ~TFixture() {
         std::remove(deflatePath.c_str());
@@ -170,7 +105,7 @@ void BM_ZlibRawInflate(benchmark::State& state) {
     for (auto _ : state) {
         z_stream s{};
         inflateInit2(&s, -MAX_WBITS);
-        s.next_in = const_cast<Bytef*>(f.deflated.data());
+        s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(f.deflated.data()));
         s.avail_in = static_cast<uInt>(f.deflated.size());
         int rc = Z_OK;
         while (rc == Z_OK) {

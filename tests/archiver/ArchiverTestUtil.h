@@ -16,8 +16,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "archiver/ZipArchiver.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
+#include "support/ZipBuilder.h"
 
 namespace za::test {
 
@@ -76,6 +78,20 @@ protected:
 
     std::string FDir;
     std::string FOldCwd;
+};
+
+// A scratch folder with an archive object on "a.zip" built there, extracting
+// into "out".
+class ArchiveTest : public ScratchDirTest {
+protected:
+    void Open(const ZipBuilder& b) {
+        WriteNative(Native("a.zip"), b.Build());
+        arc.SetFileName(u"a.zip");
+        arc.OpenArchive();
+        arc.SetBaseDir(u"out");
+    }
+
+    TZipArchiver arc;
 };
 
 } // namespace za::test

@@ -32,14 +32,8 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-class ExtractDriverTest : public ScratchDirTest {
+class ExtractDriverTest : public ArchiveTest {
 protected:
-    void Open(const ZipBuilder& b) {
-        WriteNative(Native("a.zip"), b.Build());
-        arc.SetFileName(u"a.zip");
-        arc.OpenArchive();
-        arc.SetBaseDir(u"out");
-    }
     void Record() {
         arc.SetOnOverallProgress([this](TZABaseArchiver*, double p, TZAProcessOperation,
                                         TZAProgressPhase ph,
@@ -49,7 +43,6 @@ protected:
                                      bool&) { events.emplace_back(ToUtf8(name), ph, p); });
     }
 
-    TZipArchiver arc;
     std::vector<std::tuple<std::string, TZAProgressPhase, double>> events;
 };
 
